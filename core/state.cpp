@@ -1,0 +1,26 @@
+#include "core/state.h"
+
+namespace ql {
+
+void ResetSharedState() {
+  SelectedDevice = 0;
+  SelectedLpt = 1;
+  RomPath.clear();
+  SramPath.clear();
+  RealTimePath.clear();
+  PatchPath.clear();
+  LastDirectory.clear();
+  RomHasCopierHeader = false;
+  RomIsHiRom = false;
+  SramHasCopierHeader = false;
+  RomHeader.fill(0);
+  RealTimeMode = false;
+  CancelRequested = false;
+  QuitRequested = false;
+  JobThread = nullptr;
+  LinkOpen = false;
+  RomBlockCount = 0;
+  SwcModeByte = 0;
+}
+
+}  // namespace ql

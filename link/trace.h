@@ -1,0 +1,22 @@
+// Optional record of every byte the byte layer moves (--trace FILE).
+// A line holds bytes of one direction, "> " sent and "< " received, as two
+// uppercase hex digits separated by single spaces. A new line starts at the
+// first byte of each command packet, after its ninth byte, and whenever the
+// direction changes. A link time-out writes the line "! timeout".
+#pragma once
+
+#include <cstdio>
+
+namespace ql {
+
+// nullptr stops tracing. The file stays owned by the caller.
+void SetLinkTrace(std::FILE* file);
+bool LinkTraceActive();
+
+// Called by the byte and packet layers.
+void TraceByte(bool sent, unsigned char value);
+void TracePacketStart();
+void TraceTimeout();
+void FlushLinkTrace();
+
+}  // namespace ql
