@@ -1,0 +1,74 @@
+#include "app/window_state.h"
+
+#include "core/front_end.h"
+#include "core/state.h"
+#include "core/types.h"
+#include "link/port_binding.h"
+#include "resources/resource_ids.h"
+
+namespace ql {
+namespace {
+
+// The Device and Port items are numbered like the values they select.
+int DeviceItem(std::uint8_t device) { return IDM_DEVICE_SWC + device; }
+int PortItem(std::uint8_t port) { return IDM_LPT1 + port - 1; }
+
+bool IsDevice(std::uint8_t device) { return device == kDeviceSwc || device == kDeviceSmd; }
+bool IsPort(std::uint8_t port) { return port >= 1 && port <= 3; }
+
+void ClearSlotsAndFields() {
+  RomPath.clear();
+  SramPath.clear();
+  RealTimePath.clear();
+  PatchPath.clear();
+  FrontEnd& ui = UI();
+  for (int label = IDC_LABEL_ROM_FILE; label <= IDC_LABEL_PATCH_FILE; ++label) ui.EnableControl(label, false);
+  for (int field = IDC_ROM_FILE; field <= IDC_PATCH_FILE; ++field) ui.SetControlText(field, " ");
+}
+
+}  // namespace
+
+void SelectDevice(std::uint8_t device) {
+  if (device == SelectedDevice) return;
+  // Only the two families exist; anything else would check a foreign item.
+  if (!IsDevice(device)) return;
+
+  ClearSlotsAndFields();
+
+  FrontEnd& ui = UI();
+  if (IsDevice(SelectedDevice)) ui.CheckMenuItem(DeviceItem(SelectedDevice), false);
+  SelectedDevice = device;
+  ui.CheckMenuItem(DeviceItem(device), true);
+
+  for (int item : {IDM_UPLOAD_AND_RUN, IDM_UPLOAD_AND_RUN_REALTIME, IDM_UPLOAD_ROM, IDM_UPLOAD_ROM_IPS, IDM_UPLOAD_SRAM,
+                   IDM_UPLOAD_REALTIME}) {
+    ui.EnableMenuItem(item, false);
+  }
+  // Cartridge Info and the real-time items exist for the SWC only.
+  const bool swc = device == kDeviceSwc;
+  for (int item : {IDM_CARTRIDGE_INFO, IDM_EXECUTE_REALTIME, IDM_DOWNLOAD_REALTIME}) ui.EnableMenuItem(item, swc);
+}
+
+void SelectLpt(std::uint8_t port) {
+  if (!IsPort(port)) return;
+  FrontEnd& ui = UI();
+  if (IsPort(SelectedLpt)) ui.CheckMenuItem(PortItem(SelectedLpt), false);
+  SelectedLpt = port;
+  ui.CheckMenuItem(PortItem(port), true);
+  // An open link follows the choice at once (it reports its own failures and
+  // stays open); a link never opened binds to SelectedLpt on first use.
+  if (LinkOpen) {
+    InitPortDriver(port);
+    LinkOpen = true;
+  }
+}
+
+void InitialiseWindowState() {
+  const std::uint8_t device = IsDevice(SelectedDevice) ? SelectedDevice : kDeviceSwc;
+  SelectedDevice = 255;  // no item checked yet, so the full set-up runs
+  SelectDevice(device);
+  if (!IsPort(SelectedLpt)) SelectedLpt = 1;
+  SelectLpt(SelectedLpt);
+}
+
+}  // namespace ql
