@@ -37,6 +37,7 @@ void SetLinkTrace(std::FILE* file) {
     std::fflush(s.file);
   }
   s.file = file;
+  trace_detail::enabled.store(file != nullptr, std::memory_order_relaxed);
   s.line = LineState::None;
   s.packetBytes = -1;
   s.packetPending = false;

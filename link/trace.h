@@ -5,6 +5,7 @@
 // direction changes. A link time-out writes the line "! timeout".
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 
 namespace ql {
@@ -12,6 +13,12 @@ namespace ql {
 // nullptr stops tracing. The file stays owned by the caller.
 void SetLinkTrace(std::FILE* file);
 bool LinkTraceActive();
+
+// The byte layer's per-byte test: one relaxed load, no lock, no call.
+namespace trace_detail {
+inline std::atomic<bool> enabled{false};
+}
+inline bool LinkTraceOn() { return trace_detail::enabled.load(std::memory_order_relaxed); }
 
 // Called by the byte and packet layers.
 void TraceByte(bool sent, unsigned char value);
