@@ -1,0 +1,82 @@
+#include "shell/main_dialog.h"
+
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/file_batch.h"
+#include "app/window_state.h"
+#include "core/state.h"
+#include "resources/resource_ids.h"
+#include "shell/shell_state.h"
+#include "shell/win32_front_end.h"
+
+namespace ql {
+namespace {
+
+void OnInitDialog(HWND hwnd) {
+  // The front end needs the window before CreateDialog returns it.
+  MainWindow = hwnd;
+  HMENU bar = GetMenu(hwnd);
+  FileMenu = GetSubMenu(bar, 0);
+  PlayMenu = GetSubMenu(bar, 1);
+  UploadMenu = GetSubMenu(bar, 2);
+  DownloadMenu = GetSubMenu(bar, 3);
+
+  // The full device set-up for SelectedDevice, then the port check mark.
+  InitialiseWindowState();
+}
+
+void OnCommand(WPARAM wParam) {
+  const unsigned notification = HIWORD(wParam);
+  if (notification > 1) return;  // e.g. the button's double-click notification
+  // Refused while a job runs, except the button (cancel), About and Exit.
+  RunCommand(LOWORD(wParam));
+  WakeMessageLoopIfQuitting();
+}
+
+}  // namespace
+
+void WakeMessageLoopIfQuitting() {
+  if (QuitRequested && MainWindow != nullptr) PostMessageA(MainWindow, WM_NULL, 0, 0);
+}
+
+void OnDropFiles(HDROP drop) {
+  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  std::vector<std::string> paths;
+  for (UINT i = 0; i < count; ++i) {
+    // A path that does not fit a slot is not cut short: a shortened name
+    // could name another file.
+    const UINT length = DragQueryFileA(drop, i, nullptr, 0);
+    if (length == 0 || length > 255) continue;
+    if (DragQueryFileA(drop, i, FileNameBuffer, 256) == 0) continue;
+    paths.emplace_back(FileNameBuffer);
+  }
+  DragFinish(drop);
+  LoadFileBatch(paths);
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog(hwnd);
+      return TRUE;
+    case WM_CLOSE:
+      QuitRequested = true;
+      WakeMessageLoopIfQuitting();
+      return TRUE;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wParam));
+      return TRUE;
+    case WM_COMMAND:
+      OnCommand(wParam);
+      return FALSE;
+    case kRunOnUiThread:
+      RunPostedUiWork(lParam);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace ql

@@ -1,0 +1,12 @@
+// The two persisted settings under HKCU\Software\Morvane\Quillon.
+#pragma once
+
+namespace ql {
+
+// Reads "Device" and "Lpt" into SelectedDevice and SelectedLpt; a missing
+// key or a value that is not an in-range 4-byte REG_DWORD is ignored silently.
+void ReadSettings();
+// Writes both as REG_DWORD, creating the key if needed; failures are silent.
+void WriteSettings();
+
+}  // namespace ql
