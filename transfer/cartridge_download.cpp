@@ -1,0 +1,180 @@
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/front_end.h"
+#include "core/state.h"
+#include "core/types.h"
+#include "link/commands.h"
+#include "link/copier_ops.h"
+#include "link/handshake.h"
+#include "link/link_timeout.h"
+#include "transfer/cartridge_probe.h"
+#include "transfer/copier_file_header.h"
+#include "transfer/downloads.h"
+#include "transfer/rom_upload.h"
+#include "transfer/save_dialogs.h"
+#include "transfer/transfer_feedback.h"
+#include "transfer/transfer_files.h"
+
+namespace ql {
+namespace {
+
+constexpr const char* kCaption = TransferCaption::DownloadCartridge;
+constexpr std::uint16_t kSwcBlock = 8192;
+constexpr std::uint16_t kSmdBlock = 16384;
+// Offset of the SRAM size code (0xBFD8) in the page of bank 0, quarter 3.
+constexpr std::size_t kSramCodeInPage = 0x1FD8;
+
+enum class CopyEnd { Finished, Cancelled, WriteFailed };
+
+// Reads the blocks into one buffer and appends each to the file as it comes.
+class BlockCopier {
+ public:
+  BlockCopier(OutputFile& file, const std::string& path, std::vector<std::uint8_t>& buffer, std::uint32_t total)
+      : file_(file), path_(path), buffer_(buffer), total_(total) {}
+
+  // One block: cancel test, progress, page selection, read, write. False
+  // when the copy has to stop.
+  template <typename SelectFn>
+  bool Copy(SelectFn select, std::uint16_t window, std::uint16_t length) {
+    if (CancelRequested) {
+      end_ = CopyEnd::Cancelled;
+      return false;
+    }
+    ShowTransferProgress("ROM", done_, total_);
+    select();
+    ReadMemoryBlock(window, buffer_.data(), length);
+    if (!file_.Write(buffer_.data(), length)) {
+      end_ = CopyEnd::WriteFailed;
+      ShowTransferError(CannotWriteText(path_, file_.Error()), kCaption);
+      return false;
+    }
+    done_ += length / 128;
+    return true;
+  }
+
+  CopyEnd End() const { return end_; }
+
+ private:
+  OutputFile& file_;
+  const std::string& path_;
+  std::vector<std::uint8_t>& buffer_;
+  std::uint32_t total_;
+  std::uint32_t done_ = 0;
+  CopyEnd end_ = CopyEnd::Finished;
+};
+
+void CopySmdCartridge(BlockCopier& copier, std::uint8_t units) {
+  WriteMemoryByte(0x2001, 0);
+  for (std::uint32_t u = 0; u < units; ++u) {
+    for (std::uint32_t q = 0; q < 8; ++q) {
+      auto select = [&] { SelectPage(static_cast<std::uint8_t>((u * 8 + q) % 256)); };
+      if (!copier.Copy(select, 0x4000, kSmdBlock)) return;
+    }
+  }
+}
+
+// Copies the cartridge; when the SRAM size code could not be read, takes it
+// from the cartridge's own header as it passes and mends the mode byte.
+void CopySwcCartridge(BlockCopier& copier, OutputFile& file, std::vector<std::uint8_t>& buffer, std::uint8_t banks,
+                      bool hiRom, std::uint32_t headerBlocks, bool sramCodeKnown) {
+  for (std::uint32_t b = 0; b < banks; ++b) {
+    const auto bank = static_cast<std::uint8_t>(b);
+    if (hiRom) {
+      for (std::uint8_t q = 0; q < 4; ++q) {
+        auto select = [&] { SelectBankPage(static_cast<std::uint8_t>(bank + 0x40), q); };
+        if (!copier.Copy(select, 0x2000, kSwcBlock)) return;
+      }
+    }
+    for (std::uint8_t q = 0; q < 4; ++q) {
+      auto select = [&] { SelectBankPage(bank, q); };
+      if (!copier.Copy(select, 0xA000, kSwcBlock)) return;
+      if (!sramCodeKnown && b == 0 && q == 3) {
+        const std::uint8_t mode = SwcModeByteFor(buffer[kSramCodeInPage], headerBlocks, hiRom);
+        sramCodeKnown = true;
+        file.WriteAt(2, &mode, 1);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void DownloadCartridgeRom() {
+  const bool smd = SelectedDevice == kDeviceSmd;
+  std::uint8_t size = 0;
+  bool hiRom = false;
+  if (smd) {
+    std::optional<std::uint8_t> units;
+    try {
+      units = ReadSmdCartridgeUnits();
+    } catch (const LinkTimeout&) {
+      ReportLinkTimeout();
+      return;
+    }
+    if (!units) {
+      ShowTransferError(CartridgeSizeUnreadableText(), kCaption);
+      return;
+    }
+    size = *units;
+  } else if (!DetectCartridge(&size, &hiRom)) {
+    size = 0;
+  }
+  if (size == 0) {
+    ShowTransferError(kNoCartridgeText, kCaption);
+    return;
+  }
+
+  SaveFileRequest request = CartridgeSaveRequest(SelectedDevice);
+  if (!UI().AskSaveFileName(request)) return;
+  const std::string path = request.fileName;
+
+  std::vector<std::uint8_t> buffer;
+  try {
+    buffer.assign(smd ? kSmdBlock : kSwcBlock, 0);  // a whole block of either device
+  } catch (const std::bad_alloc&) {
+    ShowTransferError(OutOfMemoryText(path), kCaption);
+    return;
+  }
+  OutputFile file;
+  if (!file.Create(path)) {
+    ShowTransferError(CannotCreateText(path, file.Error()), kCaption);
+    return;
+  }
+
+  bool writeFailed = false;
+  const std::uint32_t headerBlocks = smd ? size * 8u : size * (hiRom ? 8u : 4u);
+  const std::uint32_t total = smd ? size * 1024u : size * (hiRom ? 512u : 256u);
+  try {
+    std::uint8_t mode = 0;
+    bool sramCodeKnown = true;
+    if (!smd) {
+      std::optional<std::uint8_t> code = ReadCartridgeSramSizeCode();
+      // Unreadable: assume no SRAM until the cartridge header passes by.
+      sramCodeKnown = code.has_value();
+      mode = SwcModeByteFor(code.value_or(0), headerBlocks, hiRom);
+    }
+    FillCopierHeader(buffer.data(), static_cast<std::uint16_t>(headerBlocks), mode,
+                     smd ? CopierFileType::SmdRom : CopierFileType::SwcRom);
+    if (!file.Write(buffer.data(), kCopierHeaderSize)) {
+      writeFailed = true;
+      ShowTransferError(CannotWriteText(path, file.Error()), kCaption);
+    } else {
+      BlockCopier copier(file, path, buffer, total);
+      if (smd) {
+        CopySmdCartridge(copier, size);
+      } else {
+        CopySwcCartridge(copier, file, buffer, size, hiRom, headerBlocks, sramCodeKnown);
+      }
+      writeFailed = copier.End() == CopyEnd::WriteFailed;
+    }
+  } catch (const LinkTimeout&) {
+    ReportLinkTimeout();
+  }
+  ClearTransferProgress();
+  if (!file.Close() && !writeFailed) ShowTransferError(CannotWriteText(path, file.Error()), kCaption);
+}
+
+}  // namespace ql

@@ -1,0 +1,166 @@
+#include "transfer/rom_upload.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "core/state.h"
+#include "core/types.h"
+#include "link/commands.h"
+#include "link/handshake.h"
+#include "link/link_timeout.h"
+#include "rom/ips_patch.h"
+#include "rom/smd_interleave.h"
+#include "transfer/copier_file_header.h"
+#include "transfer/transfer_feedback.h"
+#include "transfer/transfer_files.h"
+
+namespace ql {
+namespace {
+
+constexpr std::uint32_t kSwcBlockSize = 8192;
+constexpr std::uint32_t kSmdBlockBytes = 16384;
+constexpr std::uint32_t kSwcKilobitsPerBlock = 64;
+constexpr std::uint32_t kSmdKilobitsPerBlock = 128;
+// The largest images the loader accepts: 48 Mbit for the SWC, 32 Mbit for the SMD.
+constexpr long long kSwcMaxData = 6 * 1024 * 1024;
+constexpr long long kSmdMaxData = 4 * 1024 * 1024;
+constexpr std::uint8_t kRomHeaderSramSizeOffset = 0x18;
+
+// Block i of the image; the last block is copied with zeros behind the data
+// when the caller's buffer ends with the data.
+const std::uint8_t* BlockAt(const std::uint8_t* data, std::uint32_t dataSize, std::uint32_t index,
+                            std::uint32_t blockSize, std::vector<std::uint8_t>& tail) {
+  std::uint32_t offset = index * blockSize;
+  if (dataSize - offset >= blockSize) return data + offset;
+  tail.assign(blockSize, 0);
+  std::memcpy(tail.data(), data + offset, dataSize - offset);
+  return tail.data();
+}
+
+}  // namespace
+
+std::uint8_t SwcModeByteFor(std::uint8_t sramSizeCode, std::uint32_t blocks, bool hiRom) {
+  std::uint8_t sramBits = 0x00;
+  if (sramSizeCode == 0) {
+    sramBits = 0x0C;
+  } else if (sramSizeCode == 1) {
+    sramBits = 0x08;
+  } else if (sramSizeCode <= 3) {
+    sramBits = 0x04;
+  }
+  if (hiRom) {
+    if (sramBits == 0x0C && blocks < 512) return 0x1C;
+    return static_cast<std::uint8_t>(sramBits | 0x30);
+  }
+  std::uint8_t mode = sramBits == 0x0C ? 0x2C : sramBits;
+  if (blocks <= 128) mode = static_cast<std::uint8_t>(mode + 1);
+  return mode;
+}
+
+bool SendRomSwc(const std::uint8_t* data, std::uint32_t dataSize) {
+  const std::uint32_t blocks = (dataSize + kSwcBlockSize - 1) / kSwcBlockSize;
+  RomBlockCount = blocks;
+  SwcModeByte = SwcModeByteFor(RomHeader[kRomHeaderSramSizeOffset], blocks, RomIsHiRom);
+  std::uint8_t header[kCopierHeaderSize];
+  FillCopierHeader(header, static_cast<std::uint16_t>(blocks), SwcModeByte, CopierFileType::SwcRom);
+
+  bool complete = false;
+  std::vector<std::uint8_t> tail;
+  try {
+    SelectBankPage(0, 0);
+    WriteMemoryBlock(0x0400, header, kCopierHeaderSize);
+    std::uint32_t i = 0;
+    for (; i < blocks; ++i) {
+      if (CancelRequested) break;
+      ShowTransferProgress("ROM", i * kSwcKilobitsPerBlock, blocks * kSwcKilobitsPerBlock);
+      // Above 4 MB the copier switches its upper address line.
+      WriteMemoryByte(0xC010, static_cast<std::uint8_t>(i / 512));
+      SelectBankPage(static_cast<std::uint8_t>(i / 4), static_cast<std::uint8_t>(i % 4));
+      WriteMemoryBlock(0x8000, BlockAt(data, dataSize, i, kSwcBlockSize, tail), kSwcBlockSize);
+    }
+    complete = i == blocks;
+  } catch (const LinkTimeout&) {
+    ReportLinkTimeout();
+  }
+  ShowTransferProgress("ROM", blocks * kSwcKilobitsPerBlock, blocks * kSwcKilobitsPerBlock);
+  return complete;
+}
+
+bool SendRomSmd(const std::uint8_t* data, std::uint32_t dataSize) {
+  const std::uint32_t blocks = (dataSize + kSmdBlockBytes - 1) / kSmdBlockBytes;
+  RomBlockCount = blocks;
+  std::uint8_t header[kCopierHeaderSize];
+  // The SMD header carries the block count in one byte only.
+  FillCopierHeader(header, static_cast<std::uint16_t>(blocks % 256), 0, CopierFileType::SmdRom);
+
+  bool complete = false;
+  std::vector<std::uint8_t> tail;
+  try {
+    WriteMemoryBlock(0xDC00, header, kCopierHeaderSize);
+    WriteMemoryByte(0x2001, 0);
+    std::uint32_t i = 0;
+    for (; i < blocks; ++i) {
+      if (CancelRequested) break;
+      ShowTransferProgress("ROM", i * kSmdKilobitsPerBlock, blocks * kSmdKilobitsPerBlock);
+      SelectPage(static_cast<std::uint8_t>(i));
+      WriteMemoryBlock(0x8000, BlockAt(data, dataSize, i, kSmdBlockBytes, tail), kSmdBlockBytes);
+    }
+    complete = i == blocks;
+  } catch (const LinkTimeout&) {
+    ReportLinkTimeout();
+  }
+  ShowTransferProgress("ROM", blocks * kSmdKilobitsPerBlock, blocks * kSmdKilobitsPerBlock);
+  return complete;
+}
+
+bool UploadRom(bool applyPatch) {
+  const std::string path = RomPath;
+  InputFile file(path);
+  if (!file.IsOpen()) return false;
+
+  const bool smd = SelectedDevice == kDeviceSmd;
+  const long long skip = RomHasCopierHeader ? static_cast<long long>(kCopierHeaderSize) : 0;
+  const long long fileSize = file.Size();
+  if (fileSize < 0 || fileSize <= skip) {
+    ShowTransferError(FileChangedText(path), TransferCaption::UploadRom);
+    return false;
+  }
+  const long long dataSize = fileSize - skip;
+  if (dataSize > (smd ? kSmdMaxData : kSwcMaxData)) {
+    ShowTransferError(FileTooLargeText(path), TransferCaption::UploadRom);
+    return false;
+  }
+
+  const std::uint32_t blockSize = smd ? kSmdBlockBytes : kSwcBlockSize;
+  const std::uint32_t size = static_cast<std::uint32_t>(dataSize);
+  const std::uint32_t rounded = (size + blockSize - 1) / blockSize * blockSize;
+  std::vector<std::uint8_t> image;
+  try {
+    image.assign(rounded, 0);  // the rest of the last block goes out as zeros
+  } catch (const std::bad_alloc&) {
+    ShowTransferError(OutOfMemoryText(path), TransferCaption::UploadRom);
+    return false;
+  }
+  if (!file.ReadAt(skip, image.data(), size)) {
+    ShowTransferError(FileChangedText(path), TransferCaption::UploadRom);
+    return false;
+  }
+  file.Close();
+
+  if (!smd) {
+    if (applyPatch) ApplyIpsPatch(image.data(), size);
+    return SendRomSwc(image.data(), size);
+  }
+  // The copier takes interleaved data; the patch counts in plain order.
+  const std::size_t smdBlocks = rounded / kSmdBlockBytes;
+  if (applyPatch) {
+    if (RomHasCopierHeader) SmdToPlain(image.data(), smdBlocks);
+    ApplyIpsPatch(image.data(), size);
+  }
+  if (!RomHasCopierHeader || applyPatch) PlainToSmd(image.data(), smdBlocks);
+  return SendRomSmd(image.data(), size);
+}
+
+}  // namespace ql

@@ -1,0 +1,132 @@
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/front_end.h"
+#include "core/state.h"
+#include "core/types.h"
+#include "link/commands.h"
+#include "link/handshake.h"
+#include "link/link_timeout.h"
+#include "transfer/copier_file_header.h"
+#include "transfer/downloads.h"
+#include "transfer/real_time_area.h"
+#include "transfer/save_dialogs.h"
+#include "transfer/transfer_feedback.h"
+#include "transfer/transfer_files.h"
+
+namespace ql {
+namespace {
+
+constexpr std::uint32_t kSramImageSize = 32768;
+constexpr std::uint32_t kSwcSramPage = 8192;
+constexpr std::uint32_t kSmdSramHalf = 16384;
+
+// Asks for the file, allocates the zeroed buffer and creates the file; false
+// when the dialog was cancelled (silently) or a step failed (with a message).
+bool PrepareDownload(SaveFileRequest& request, std::vector<std::uint8_t>& buffer, std::size_t bufferSize,
+                     OutputFile& file, const char* caption) {
+  if (!UI().AskSaveFileName(request)) return false;
+  try {
+    buffer.assign(bufferSize, 0);
+  } catch (const std::bad_alloc&) {
+    ShowTransferError(OutOfMemoryText(request.fileName), caption);
+    return false;
+  }
+  if (file.Create(request.fileName)) return true;
+  ShowTransferError(CannotCreateText(request.fileName, file.Error()), caption);
+  return false;
+}
+
+// Shows the write failure once; true when the bytes were written.
+bool WriteChecked(OutputFile& file, const std::uint8_t* data, std::size_t length, const std::string& path,
+                  const char* caption, bool& failed) {
+  if (file.Write(data, length)) return true;
+  failed = true;
+  ShowTransferError(CannotWriteText(path, file.Error()), caption);
+  return false;
+}
+
+void FinishDownload(OutputFile& file, const std::string& path, const char* caption, bool failed) {
+  ClearTransferProgress();
+  if (!file.Close() && !failed) ShowTransferError(CannotWriteText(path, file.Error()), caption);
+}
+
+}  // namespace
+
+void DownloadSram() {
+  constexpr const char* caption = TransferCaption::DownloadSram;
+  SaveFileRequest request = SramSaveRequest();
+  std::vector<std::uint8_t> buffer;
+  OutputFile file;
+  // Zeroed buffer: pages a cancel leaves unread are written as zeros.
+  if (!PrepareDownload(request, buffer, kSramImageSize, file, caption)) return;
+  const std::string& path = request.fileName;
+
+  bool failed = false;
+  if (SramFileGetsHeader(request)) {
+    FillCopierHeader(buffer.data(), 0, 0,
+                     SelectedDevice == kDeviceSmd ? CopierFileType::SmdSram : CopierFileType::SwcSram);
+    WriteChecked(file, buffer.data(), kCopierHeaderSize, path, caption, failed);
+    buffer.assign(kSramImageSize, 0);
+  }
+  if (!failed) {
+    try {
+      if (SelectedDevice == kDeviceSmd) {
+        for (std::uint32_t offset = 0; offset < kSramImageSize; offset += kSmdSramHalf) {
+          ShowTransferProgress("SRAM", offset / 128, 256);
+          ReadMemoryBlock(static_cast<std::uint16_t>(0x4000 + offset), buffer.data() + offset, kSmdSramHalf);
+        }
+      } else {
+        SelectBankPage(0, 0);
+        WriteMemoryByte(0xE00D, 0);
+        WriteMemoryByte(0xC008, 0);
+        for (std::uint8_t q = 0; q < 4; ++q) {
+          if (CancelRequested) break;
+          ShowTransferProgress("SRAM", q * 64u, 256);
+          SelectBankPage(0x40, q);
+          ReadMemoryBlock(0x2000, buffer.data() + q * kSwcSramPage, kSwcSramPage);
+        }
+      }
+      WriteChecked(file, buffer.data(), kSramImageSize, path, caption, failed);
+    } catch (const LinkTimeout&) {
+      ReportLinkTimeout();
+    }
+  }
+  FinishDownload(file, path, caption, failed);
+}
+
+void DownloadRealTimeSave() {
+  constexpr const char* caption = TransferCaption::DownloadRealTime;
+  SaveFileRequest request = RealTimeSaveRequest();
+  std::vector<std::uint8_t> buffer;
+  OutputFile file;
+  if (!PrepareDownload(request, buffer, kRealTimePageSize, file, caption)) return;
+  const std::string& path = request.fileName;
+
+  bool failed = false;
+  FillCopierHeader(buffer.data(), 0, 0, CopierFileType::SwcRealTime);
+  if (WriteChecked(file, buffer.data(), kCopierHeaderSize, path, caption, failed)) {
+    try {
+      const RealTimeAreaPlace place = LocateRealTimeArea();
+      bool stopped = false;
+      for (std::uint32_t j = 0; j < kRealTimeAreaPages && !stopped; ++j) {
+        if (CancelRequested) {
+          stopped = true;
+          break;
+        }
+        ShowTransferProgress("Real-time", j * 64, kRealTimeAreaKilobits);
+        SelectRealTimePage(place, j);
+        ReadMemoryBlock(place.window, buffer.data(), kRealTimePageSize);
+        stopped = !WriteChecked(file, buffer.data(), kRealTimePageSize, path, caption, failed);
+      }
+      // Only a complete download closes the real-time session.
+      if (!stopped) SendFunction(3, 0, 0, 0);
+    } catch (const LinkTimeout&) {
+      ReportLinkTimeout();
+    }
+  }
+  FinishDownload(file, path, caption, failed);
+}
+
+}  // namespace ql

@@ -1,0 +1,150 @@
+#include "transfer/save_upload.h"
+
+#include <new>
+#include <vector>
+
+#include "core/state.h"
+#include "core/types.h"
+#include "link/commands.h"
+#include "link/copier_ops.h"
+#include "link/handshake.h"
+#include "link/link_timeout.h"
+#include "transfer/real_time_area.h"
+#include "transfer/transfer_feedback.h"
+#include "transfer/transfer_files.h"
+
+namespace ql {
+namespace {
+
+constexpr std::uint32_t kSwcPageSize = 8192;
+constexpr std::uint32_t kSmdHalfSize = 16384;
+constexpr std::uint8_t kSramBank = 0x40;  // with the block index as quarter: pages 0x100, 0x101, ...
+
+constexpr long long kSramCapacity = 32768;
+
+// Reads length bytes at offset into a zeroed buffer of bufferSize bytes; shows
+// the step's message and returns false when that fails.
+bool LoadStepData(InputFile& file, const std::string& path, long long offset, std::size_t length,
+                  std::size_t bufferSize, std::vector<std::uint8_t>& buffer, const char* caption) {
+  try {
+    buffer.assign(bufferSize, 0);
+  } catch (const std::bad_alloc&) {
+    ShowTransferError(OutOfMemoryText(path), caption);
+    return false;
+  }
+  if (!file.ReadAt(offset, buffer.data(), length)) {
+    ShowTransferError(FileChangedText(path), caption);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool UploadSram() {
+  const std::string path = SramPath;
+  InputFile file(path);
+  if (!file.IsOpen()) return false;
+
+  const long long skip = SramHasCopierHeader ? static_cast<long long>(kCopierHeaderSize) : 0;
+  const long long fileSize = file.Size();
+  if (fileSize < skip) {
+    ShowTransferError(FileChangedText(path), TransferCaption::UploadSram);
+    return false;
+  }
+  const long long dataSize = fileSize - skip;
+  if (dataSize == 0) {
+    ShowTransferError(SramFileEmptyText(path), TransferCaption::UploadSram);
+    return false;
+  }
+  if (dataSize > kSramCapacity) {
+    ShowTransferError(FileTooLargeText(path), TransferCaption::UploadSram);
+    return false;
+  }
+
+  const bool smd = SelectedDevice == kDeviceSmd;
+  const std::uint32_t size = static_cast<std::uint32_t>(dataSize);
+  const std::uint32_t unit = smd ? kSmdHalfSize : kSwcPageSize;
+  std::vector<std::uint8_t> buffer;
+  if (!LoadStepData(file, path, skip, size, (size + unit - 1) / unit * unit, buffer, TransferCaption::UploadSram)) {
+    return false;
+  }
+  file.Close();
+
+  bool complete = false;
+  try {
+    if (smd) {
+      WriteMemoryByte(0x2001, 4);
+      for (std::uint32_t i = 0; i < 2; ++i) {
+        ShowTransferProgress("SRAM", i * 128, size / 128);
+        // Data of 16 KB or less goes to both halves.
+        const std::uint8_t* half = buffer.data() + (i == 1 && size > kSmdHalfSize ? kSmdHalfSize : 0);
+        WriteMemoryBlock(static_cast<std::uint16_t>((i + 1) * 0x4000), half, kSmdHalfSize);
+      }
+      complete = true;
+    } else {
+      SelectBankPage(0, 0);
+      WriteMemoryByte(0xE00D, 0);
+      WriteMemoryByte(0xC008, 0);
+      std::uint32_t i = 0;
+      bool cancelled = false;
+      do {
+        if (CancelRequested) {
+          cancelled = true;
+          break;
+        }
+        ShowTransferProgress("SRAM", i * 64, size / 128);
+        SelectBankPage(kSramBank, static_cast<std::uint8_t>(i));
+        WriteMemoryBlock(0x2000, buffer.data() + i * kSwcPageSize, kSwcPageSize);
+        ++i;
+      } while (i * kSwcPageSize < size);
+      complete = !cancelled;
+    }
+  } catch (const LinkTimeout&) {
+    ReportLinkTimeout();
+  }
+  ShowTransferProgress("SRAM", size / 128, size / 128);
+  return complete;
+}
+
+bool UploadRealTimeSave() {
+  const std::string path = RealTimePath;
+  InputFile file(path);
+  if (!file.IsOpen()) return false;
+
+  const long long fileSize = file.Size();
+  if (fileSize < static_cast<long long>(kCopierHeaderSize + kRealTimeAreaSize)) {
+    ShowTransferError(RealTimeFileShortText(path), TransferCaption::UploadRealTime);
+    return false;
+  }
+  std::vector<std::uint8_t> area;
+  if (!LoadStepData(file, path, kCopierHeaderSize, kRealTimeAreaSize, kRealTimeAreaSize, area,
+                    TransferCaption::UploadRealTime)) {
+    return false;
+  }
+  file.Close();
+
+  bool complete = false;
+  try {
+    const RealTimeAreaPlace place = LocateRealTimeArea();
+    bool cancelled = false;
+    for (std::uint32_t j = 0; j < kRealTimeAreaPages; ++j) {
+      if (CancelRequested) {
+        cancelled = true;
+        break;
+      }
+      ShowTransferProgress("Real-time", j * 64, kRealTimeAreaKilobits);
+      SelectRealTimePage(place, j);
+      WriteMemoryBlock(place.window, area.data() + j * kRealTimePageSize, kRealTimePageSize);
+    }
+    // A cancelled upload still closes the real-time session.
+    ShowTransferProgress("Real-time", kRealTimeAreaKilobits, kRealTimeAreaKilobits);
+    SendFunction(3, 0, 0, 0);
+    complete = !cancelled;
+  } catch (const LinkTimeout&) {
+    ReportLinkTimeout();
+  }
+  return complete;
+}
+
+}  // namespace ql

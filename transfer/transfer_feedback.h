@@ -1,0 +1,37 @@
+// What the transfers show: the progress field and their messages, with the
+// captions of each operation.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ql {
+
+namespace TransferCaption {
+inline constexpr const char* UploadRom = "Upload ROM";
+inline constexpr const char* UploadSram = "Upload SRAM";
+inline constexpr const char* UploadRealTime = "Upload Real-time Save";
+inline constexpr const char* DownloadCartridge = "Download Cartridge ROM";
+inline constexpr const char* DownloadSram = "Download SRAM";
+inline constexpr const char* DownloadRealTime = "Download Real-time Save";
+}  // namespace TransferCaption
+
+// "<label> <done>/<total>", done and total in kilobits ("ROM 64/512").
+void ShowTransferProgress(const char* label, std::uint32_t done, std::uint32_t total);
+void ClearTransferProgress();
+
+// A stop-icon message box with the operation's caption.
+void ShowTransferError(const std::string& text, const char* caption);
+
+// Texts of the transfer failures; each names the file and what to do.
+std::string FileChangedText(const std::string& path);
+std::string FileTooLargeText(const std::string& path);
+std::string SramFileEmptyText(const std::string& path);
+std::string RealTimeFileShortText(const std::string& path);
+std::string OutOfMemoryText(const std::string& path);
+std::string CannotCreateText(const std::string& path, const std::string& reason);
+std::string CannotWriteText(const std::string& path, const std::string& reason);
+std::string CartridgeSizeUnreadableText();
+extern const char* const kNoCartridgeText;
+
+}  // namespace ql
