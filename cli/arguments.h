@@ -1,0 +1,36 @@
+// What the user asked for on the command line, parsed once at start.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ql::cli {
+
+enum class Command { Info, Run, Upload, Execute, Play, CartInfo, Download, Patch, Convert, Probe };
+
+struct Invocation {
+  // Global options.
+  std::string device = "swc";  // swc | smd
+  std::string port = "lpt1";
+  std::string traceFile;  // empty: no trace
+  bool quiet = false;
+  bool progress = false;  // draw the progress line even when stderr is not a terminal
+
+  Command command = Command::Info;
+  bool json = false;               // info --json
+  bool realTime = false;           // run/execute --realtime
+  std::string what;                // upload rom|rom-ips|sram|rts, download rom|sram|rts, convert --to smd|plain
+  std::vector<std::string> files;  // info/run/upload FILE..., execute [ROM], patch ROM PATCH OUT, convert IN OUT
+  std::string outFile;             // download OUTFILE
+};
+
+struct ParseResult {
+  std::optional<Invocation> invocation;  // nullopt: exit with exitCode now
+  int exitCode = 0;
+};
+
+// Parses argv; usage errors and --help print their text and give the exit code.
+ParseResult ParseArguments(int argc, char** argv);
+
+}  // namespace ql::cli

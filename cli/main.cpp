@@ -1,0 +1,116 @@
+// quillon: the command-line front end over the portable core.
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+
+#include "app/window_state.h"
+#include "cli/arguments.h"
+#include "cli/cli_front_end.h"
+#include "cli/copier_commands.h"
+#include "cli/exit_codes.h"
+#include "cli/info_command.h"
+#include "cli/interrupt.h"
+#include "cli/offline_commands.h"
+#include "cli/port_selection.h"
+#include "cli/probe_command.h"
+#include "core/state.h"
+#include "core/types.h"
+#include "link/link_timeout.h"
+#include "link/port_binding.h"
+#include "link/trace.h"
+
+namespace {
+
+using namespace ql;
+using namespace ql::cli;
+
+ProgressLine::Mode ProgressMode(const Invocation& inv) {
+  if (inv.quiet) return ProgressLine::Mode::Off;
+  if (isatty(STDERR_FILENO)) return ProgressLine::Mode::Redraw;
+  return inv.progress ? ProgressLine::Mode::Lines : ProgressLine::Mode::Off;
+}
+
+bool TalksToCopier(Command command) {
+  return command != Command::Info && command != Command::Patch && command != Command::Convert;
+}
+
+// The window as it starts: no device chosen yet, then the chosen one, as
+// the dialog's initialisation does.
+void InitialiseWindow(const Invocation& inv) {
+  SelectedDevice = inv.device == "smd" ? kDeviceSmd : kDeviceSwc;
+  InitialiseWindowState();
+}
+
+int Dispatch(const Invocation& inv, const PortChoice& port, CliFrontEnd& ui) {
+  switch (inv.command) {
+    case Command::Info:
+      return RunInfo(inv, ui);
+    case Command::Patch:
+      return RunPatch(inv, ui);
+    case Command::Convert:
+      return RunConvert(inv, ui);
+    case Command::Probe:
+      return RunProbe(port, ui);
+    default:
+      return RunCopierCommand(inv, ui);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ParseResult parsed = ParseArguments(argc, argv);
+  if (!parsed.invocation) return parsed.exitCode;
+  const Invocation& inv = *parsed.invocation;
+
+  ProgressLine progress(stderr, ProgressMode(inv));
+  CliFrontEnd ui(progress);
+  SetFrontEnd(&ui);
+
+  PortChoice port;
+  std::string error;
+  if (!ParsePortChoice(inv.port, inv.device, port, error)) {
+    ui.Error(error);
+    SetFrontEnd(nullptr);
+    return kExitUsage;
+  }
+  std::FILE* trace = nullptr;
+  if (!inv.traceFile.empty()) {
+    trace = std::fopen(inv.traceFile.c_str(), "w");
+    if (!trace) {
+      ui.Error(inv.traceFile + ": cannot be written (--trace)");
+      SetFrontEnd(nullptr);
+      return kExitFailed;
+    }
+    SetLinkTrace(trace);
+  }
+
+  InstallPortLoader(port);
+  InitialiseWindow(inv);
+  if (TalksToCopier(inv.command)) InstallInterruptHandler();
+
+  int code = kExitFailed;
+  try {
+    code = Dispatch(inv, port, ui);
+  } catch (const LinkTimeout&) {
+    // Every copier operation catches its own; this one escaped a path that did not.
+    ui.Error("the copier stopped answering");
+  } catch (const std::exception& e) {
+    ui.Error(std::string("internal error: ") + e.what());
+  }
+
+  // Parks the port and releases the back end (the emulator saves its state folder here).
+  ShutdownPortDriver();
+  if (trace) {
+    FlushLinkTrace();
+    SetLinkTrace(nullptr);
+    if (std::fclose(trace) != 0 && code == kExitOk) {
+      ui.Error(inv.traceFile + ": could not be written completely (--trace)");
+      code = kExitFailed;
+    }
+  }
+  SetFrontEnd(nullptr);
+  if (Interrupted()) return kExitCancelled;
+  return code;
+}

@@ -1,0 +1,81 @@
+#include "cli/port_selection.h"
+
+#include <fmt/format.h>
+
+#include <memory>
+
+#include "core/state.h"
+#include "link/port_binding.h"
+#include "link/ports/port_argument.h"
+#include "link/ports/port_backends.h"
+
+namespace ql::cli {
+namespace {
+
+bool NamesDevice(const std::string& options) {
+  return options.rfind("device=", 0) == 0 || options.find(",device=") != std::string::npos;
+}
+
+}  // namespace
+
+bool ParsePortChoice(const std::string& port, const std::string& device, PortChoice& choice, std::string& error) {
+  choice = PortChoice{};
+  choice.argument = port;
+  if (port == "sim" || port.rfind("sim:", 0) == 0) {
+    std::string options = port.size() > 4 ? port.substr(4) : std::string();
+    if (!NamesDevice(options)) options += (options.empty() ? "" : ",") + ("device=" + device);
+    std::string parseError;
+    if (!emu::ParseOptions(options, choice.simOptions, parseError)) {
+      error = fmt::format("--port {}: {}", port, parseError);
+      return false;
+    }
+    choice.kind = PortChoice::Kind::Emulator;
+    return true;
+  }
+  PortArgument argument;
+  std::string parseError;
+  if (!ParsePortArgument(port, argument, parseError)) {
+    error = fmt::format("--port {}: {} (or sim[:OPTIONS] for the copier emulator)", port, parseError);
+    return false;
+  }
+  switch (argument.kind) {
+    case PortArgument::Kind::Lpt:
+      choice.kind = PortChoice::Kind::Lpt;
+      choice.lptNumber = static_cast<unsigned>(argument.lpt);
+      break;
+    case PortArgument::Kind::DeviceFile:
+      choice.kind = PortChoice::Kind::DevicePath;
+      break;
+    case PortArgument::Kind::DirectIo:
+      choice.kind = PortChoice::Kind::DirectIo;
+      break;
+  }
+  return true;
+}
+
+std::string DescribePort(const PortChoice& choice) {
+  switch (choice.kind) {
+    case PortChoice::Kind::Lpt:
+      return "ppdev " + LptDevicePath(static_cast<int>(choice.lptNumber));
+    case PortChoice::Kind::DevicePath:
+      return "ppdev " + choice.argument;
+    case PortChoice::Kind::DirectIo:
+      return "direct I/O " + choice.argument;
+    case PortChoice::Kind::Emulator:
+      return choice.simOptions.device == emu::Device::Smd ? "emulated SMD" : "emulated SWC";
+  }
+  return choice.argument;
+}
+
+void InstallPortLoader(const PortChoice& choice) {
+  // Back ends with a base of their own address registers as (port & 3), so
+  // only lpt2/lpt3 need a port number other than 1.
+  SelectedLpt = static_cast<std::uint8_t>(choice.kind == PortChoice::Kind::Lpt ? choice.lptNumber : 1);
+  SetPortLibraryLoader([choice](std::string& failureMessage) -> std::unique_ptr<PortIo> {
+    if (choice.kind == PortChoice::Kind::Emulator) return std::make_unique<emu::Copier>(choice.simOptions);
+    std::unique_ptr<PortIo> port = OpenPortBackend(choice.argument, failureMessage);
+    return port;
+  });
+}
+
+}  // namespace ql::cli

@@ -1,0 +1,70 @@
+#include "cli/probe_command.h"
+
+#include <fmt/format.h>
+
+#include "cli/exit_codes.h"
+#include "core/port_io.h"
+#include "core/state.h"
+#include "core/types.h"
+#include "link/commands.h"
+#include "link/link_timeout.h"
+#include "link/port_binding.h"
+
+namespace ql::cli {
+namespace {
+
+// Addresses whose reading changes nothing in the copier: the upload header area.
+constexpr std::uint16_t kSwcHarmlessAddress = 0x0400;
+constexpr std::uint16_t kSmdHarmlessAddress = 0xDC00;
+
+constexpr const char* kNoAnswerAdvice =
+    "Copier: no answer within 500 ms.\n"
+    "Check that:\n"
+    "  - the cable is a straight-through parallel cable (not a LapLink or null-modem cable);\n"
+    "  - the copier is powered;\n"
+    "  - the console is switched on;\n"
+    "  - the right port is chosen (--port).";
+
+int Bit(std::uint8_t value, int bit) { return (value >> bit) & 1; }
+
+}  // namespace
+
+std::string DescribeRegisters(std::uint8_t data, std::uint8_t status, std::uint8_t control) {
+  return fmt::format(
+      "Data register:    0x{:02X}\n"
+      "Status register:  0x{:02X}  BUSY/handshake (bit 7, reads inverted): {}  nibble lines (bits 6-3): 0x{:X} "
+      "[ACK {} PAPER-OUT {} SELECT {} ERROR {}]\n"
+      "Control register: 0x{:02X}  STROBE (bit 0): {}",
+      data, status, Bit(status, 7), (status >> 3) & 0x0F, Bit(status, 6), Bit(status, 5), Bit(status, 4),
+      Bit(status, 3), control, Bit(control, 0));
+}
+
+int RunProbe(const PortChoice& choice, CliFrontEnd& ui) {
+  ui.Print("Port: " + DescribePort(choice));
+  if (!EnsureLinkReady()) return kExitFailed;  // the link has said why
+  PortIo& port = BoundPort();
+  const std::uint16_t base = LptBase();
+  std::uint8_t data = port.PortIn(base + kDataRegister);
+  std::uint8_t status = port.PortIn(base + kStatusRegister);
+  std::uint8_t control = port.PortIn(base + kControlRegister);
+  ui.Print(DescribeRegisters(data, status, control));
+
+  const std::uint16_t address = SelectedDevice == kDeviceSmd ? kSmdHarmlessAddress : kSwcHarmlessAddress;
+  try {
+    int value = ReadMemoryByte(address);
+    if (value < 0) {
+      ui.PrintError(
+          fmt::format("Copier: answers, but the check byte of its reply to a read of 0x{:04X} did not match "
+                      "(a long or noisy cable, or a port mode other than standard/SPP?)",
+                      address));
+      return kExitFailed;
+    }
+    ui.Print(fmt::format("Copier: answers (read 0x{:02X} at 0x{:04X})", value, address));
+    return kExitOk;
+  } catch (const LinkTimeout&) {
+    ui.PrintError(kNoAnswerAdvice);
+    return kExitFailed;
+  }
+}
+
+}  // namespace ql::cli
