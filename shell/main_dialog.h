@@ -1,8 +1,9 @@
 // The main window's dialog procedure and the two ways files come in.
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+// The shell headers need windows.h first.
+#include <shellapi.h>
 
 namespace ql {
 

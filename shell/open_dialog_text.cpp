@@ -32,10 +32,10 @@ std::string FilterListBuffer(const FileFilters& filters) {
   return list;
 }
 
-std::uint32_t OpenFilterIndex(std::uint32_t remembered, const char* customFilter) {
+OpenFilterChoice ChooseOpenFilter(std::uint32_t remembered, const char* customFilter) {
   const bool customEmpty = customFilter == nullptr || customFilter[0] == '\0';
-  if (remembered == 0 && customEmpty) return 1;
-  return remembered;
+  if (customEmpty) return {remembered == 0 ? 1u : remembered, false};
+  return {remembered, true};
 }
 
 }  // namespace ql

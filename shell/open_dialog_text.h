@@ -18,8 +18,15 @@ const FileFilters& OpenFilters(std::uint8_t device);
 // "desc\0pattern\0...\0\0", the form lpstrFilter expects.
 std::string FilterListBuffer(const FileFilters& filters);
 
-// An empty custom filter with filter index 0 would show no file types at
-// all, so until the user picks a filter the dialog opens on the first one.
-std::uint32_t OpenFilterIndex(std::uint32_t remembered, const char* customFilter);
+// How the Open dialog is to present its filters. The dialog writes the
+// user's choice back, so it carries over from one Open to the next. Until
+// the user picks one, index 0 with an empty custom filter would show no file
+// types at all (and some dialogs refuse an empty custom filter outright), so
+// the first filter is chosen and the empty custom filter is not passed.
+struct OpenFilterChoice {
+  std::uint32_t filterIndex;
+  bool passCustomFilter;
+};
+OpenFilterChoice ChooseOpenFilter(std::uint32_t remembered, const char* customFilter);
 
 }  // namespace ql

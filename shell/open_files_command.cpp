@@ -19,7 +19,10 @@ void OpenFilesCommand() {
 
   OpenFileParams.hwndOwner = MainWindow;
   OpenFileParams.lpstrFilter = filterList.c_str();
-  OpenFileParams.nFilterIndex = OpenFilterIndex(OpenFileParams.nFilterIndex, CustomFilterBuffer);
+  const OpenFilterChoice choice = ChooseOpenFilter(OpenFileParams.nFilterIndex, CustomFilterBuffer);
+  OpenFileParams.nFilterIndex = choice.filterIndex;
+  OpenFileParams.lpstrCustomFilter = choice.passCustomFilter ? CustomFilterBuffer : nullptr;
+  OpenFileParams.nMaxCustFilter = choice.passCustomFilter ? sizeof CustomFilterBuffer : 0;
   const bool chosen = GetOpenFileNameA(&OpenFileParams) != FALSE;
   OpenFileParams.lpstrFilter = nullptr;  // the list dies with this call
   if (!chosen) return;

@@ -2,8 +2,9 @@
 // menus, the work buffer for one path and the two common-dialog records.
 #pragma once
 
-#include <commdlg.h>
 #include <windows.h>
+// The common dialog headers need windows.h first.
+#include <commdlg.h>
 
 namespace ql {
 

@@ -1,7 +1,8 @@
 #include "shell/shutdown.h"
 
-#include <pthread.h>
 #include <windows.h>
+// winpthreads: the Win32 handle of a std::thread.
+#include <pthread.h>
 
 #include <algorithm>
 

@@ -1,7 +1,8 @@
 // The entry point of Quillon.exe: start values and settings, the main
 // window, the message loop, and the shutdown steps.
-#include <commctrl.h>
 #include <windows.h>
+// The common controls headers need windows.h first.
+#include <commctrl.h>
 
 #include "app/commands.h"
 #include "core/front_end.h"

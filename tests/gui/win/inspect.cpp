@@ -1,0 +1,224 @@
+// A small Win32 helper for the end-to-end tests: run under Wine beside the
+// program, it reads the main window's controls and menus (and any other
+// window the program shows) and prints them as tab-separated lines, so the
+// tests check texts and states rather than pixels. It can also post a
+// command or a close request and read an executable's version block.
+// Menus are read by menu_probe.dll (beside this helper) loaded into the
+// program, since Wine keeps menus private to their process.
+//
+//   inspect dump                 the main window, its menu and every other window of the program
+//   inspect command ID           posts WM_COMMAND ID to the main window
+//   inspect close                posts WM_CLOSE to the main window
+//   inspect dismiss CAPTION      ends the program's window with that caption (IDOK, then IDCANCEL)
+//   inspect version FILE         the version block of FILE
+//
+// Exit status 0, or 3 when the main window does not exist.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kMainCaption = "Quillon Link";
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\t')
+      out += "\\t";
+    else
+      out += c;
+  }
+  return out;
+}
+
+std::string WindowText(HWND window) {
+  char text[2048] = {};
+  // WM_GETTEXT rather than GetWindowText: the control belongs to another process.
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                      nullptr);
+  return text;
+}
+
+std::string ClassOf(HWND window) {
+  char name[128] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// The main window: caption "Quillon Link" with a menu bar (a message box may
+// carry the same caption).
+HWND FindMainWindow() {
+  struct Search {
+    HWND found = nullptr;
+  } search;
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        if (GetMenu(window) != nullptr && WindowText(window) == kMainCaption) {
+          s->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<HWND> ProcessWindows(HWND main) {
+  struct Search {
+    DWORD process;
+    HWND main;
+    std::vector<HWND> windows;
+  } search{0, main, {}};
+  GetWindowThreadProcessId(main, &search.process);
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == s->process && window != s->main && IsWindowVisible(window)) s->windows.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.windows;
+}
+
+std::string Folder(const char* path) {
+  std::string folder(path);
+  folder.resize(folder.find_last_of('\\') + 1);
+  return folder;
+}
+
+// Loads menu_probe.dll into the program and prints what it wrote.
+void DumpMenuThroughProbe(DWORD process) {
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  const std::string folder = Folder(self);
+  const std::string probe = folder + "menu_probe.dll";
+  const std::string output = folder + "menu.txt";
+  DeleteFileA(output.c_str());
+
+  HANDLE target = OpenProcess(PROCESS_ALL_ACCESS, FALSE, process);
+  if (target == nullptr) return;
+  void* remotePath = VirtualAllocEx(target, nullptr, probe.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (remotePath != nullptr && WriteProcessMemory(target, remotePath, probe.c_str(), probe.size() + 1, nullptr)) {
+    // kernel32 sits at the same address in every process.
+    auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+    if (HANDLE thread = CreateRemoteThread(target, nullptr, 0, loadLibrary, remotePath, 0, nullptr)) {
+      WaitForSingleObject(thread, 5000);
+      CloseHandle(thread);
+    }
+  }
+  for (int attempt = 0; attempt < 250; ++attempt) {
+    if (FILE* file = std::fopen(output.c_str(), "rb")) {
+      char line[1024];
+      while (std::fgets(line, sizeof line, file)) std::fputs(line, stdout);
+      std::fclose(file);
+      break;
+    }
+    Sleep(20);
+  }
+  CloseHandle(target);
+}
+
+void DumpChildren(HWND parent, const char* kind, HWND focus) {
+  for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    const LONG style = GetWindowLongA(child, GWL_STYLE);
+    const bool isDefault = ClassOf(child) == "Button" && (style & 0x0F) == BS_DEFPUSHBUTTON;
+    std::printf("%s\t%d\t%s\t%d\t%d\t%d\t%s\n", kind, GetDlgCtrlID(child), ClassOf(child).c_str(),
+                IsWindowEnabled(child) ? 1 : 0, child == focus ? 1 : 0, isDefault ? 1 : 0,
+                Escaped(WindowText(child)).c_str());
+  }
+}
+
+int Dump(HWND main) {
+  DWORD process = 0;
+  const DWORD thread = GetWindowThreadProcessId(main, &process);
+  GUITHREADINFO gui = {};
+  gui.cbSize = sizeof gui;
+  GetGUIThreadInfo(thread, &gui);
+  std::printf("main\t%d\t%d\t%s\n", IsWindowEnabled(main) ? 1 : 0, IsWindowVisible(main) ? 1 : 0,
+              Escaped(WindowText(main)).c_str());
+  DumpChildren(main, "control", gui.hwndFocus);
+  DumpMenuThroughProbe(process);
+  for (HWND window : ProcessWindows(main)) {
+    std::printf("window\t%s\t%s\n", ClassOf(window).c_str(), Escaped(WindowText(window)).c_str());
+    DumpChildren(window, "child", gui.hwndFocus);
+  }
+  return 0;
+}
+
+int Dismiss(HWND main, const std::string& caption) {
+  for (HWND window : ProcessWindows(main)) {
+    if (WindowText(window) != caption) continue;
+    // A message box with only OK answers IDOK; the common dialogs end on IDCANCEL.
+    HWND ok = GetDlgItem(window, IDOK);
+    PostMessageA(window, WM_COMMAND, ok != nullptr ? IDOK : IDCANCEL, 0);
+    return 0;
+  }
+  std::fprintf(stderr, "no window \"%s\"\n", caption.c_str());
+  return 4;
+}
+
+int Version(const char* file) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
+  if (size == 0) return 5;
+  std::vector<char> block(size);
+  if (!GetFileVersionInfoA(file, 0, size, block.data())) return 5;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) && fixed != nullptr) {
+    std::printf("fileversion\t%u.%u.%u.%u\n", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+    std::printf("productversion\t%u.%u.%u.%u\n", HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
+                HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
+  }
+  for (const char* name : {"Comments", "CompanyName", "FileDescription", "InternalName", "OriginalFilename",
+                           "ProductName"}) {
+    char* value = nullptr;
+    const std::string key = std::string("\\StringFileInfo\\040904b0\\") + name;
+    if (VerQueryValueA(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) && value != nullptr)
+      std::printf("string\t%s\t%s\n", name, Escaped(value).c_str());
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: inspect dump | command ID | close | dismiss CAPTION | version FILE\n");
+    return 2;
+  }
+  const std::string verb = argv[1];
+  if (verb == "version") return argc == 3 ? Version(argv[2]) : 2;
+
+  HWND main = FindMainWindow();
+  if (main == nullptr) {
+    std::printf("nowindow\n");
+    return 3;
+  }
+  if (verb == "dump") return Dump(main);
+  if (verb == "command" && argc == 3) {
+    PostMessageA(main, WM_COMMAND, static_cast<WPARAM>(std::strtoul(argv[2], nullptr, 0)), 0);
+    return 0;
+  }
+  if (verb == "close") {
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (verb == "dismiss" && argc == 3) return Dismiss(main, argv[2]);
+  return 2;
+}
