@@ -21,11 +21,11 @@ enum class Fault { None, Dead, Stall, BadCheck, Slow };
 
 struct Options {
   Device device = Device::Swc;
-  std::string stateDir;       // state=DIR: load at start, save after every function packet and at release
-  std::string cartridgeFile;  // cart=FILE: plain cartridge image plugged in
-  bool hiRom = false;         // hirom=1
+  std::string stateDir;           // state=DIR: load at start, save after every function packet and at release
+  std::string cartridgeFile;      // cart=FILE: plain cartridge image plugged in
+  bool hiRom = false;             // hirom=1
   bool realTimeSignature = true;  // rts=0 clears it
-  Fault fault = Fault::None;  // fault=dead | stall:N | badcheck | slow:MS
+  Fault fault = Fault::None;      // fault=dead | stall:N | badcheck | slow:MS
   std::uint64_t stallAfterBytes = 0;
   std::uint32_t slowMs = 0;
 };
@@ -54,9 +54,9 @@ class Copier final : public PortIo {
   // DRAM page as the copier numbers it (SWC: 8 KB, SMD: 16 KB); zeros if never written.
   std::vector<std::uint8_t> DramPage(std::uint32_t page) const;
   void SetDramPage(std::uint32_t page, const std::vector<std::uint8_t>& data);
-  std::vector<std::uint8_t>& Sram();              // 32 KB
-  std::vector<std::uint8_t>& RealTimeArea();      // SWC, 256 KB behind the signature
-  std::uint8_t SmdMode() const;                   // last value written to 0x2001
+  std::vector<std::uint8_t>& Sram();          // 32 KB
+  std::vector<std::uint8_t>& RealTimeArea();  // SWC, 256 KB behind the signature
+  std::uint8_t SmdMode() const;               // last value written to 0x2001
   // Lines as events.log holds them: "F 05 08 00 00", "W 2001 03".
   const std::vector<std::string>& Events() const;
   // Plug in (or, with an empty image, remove) a plain cartridge image.
@@ -71,6 +71,10 @@ class Copier final : public PortIo {
   std::uint64_t NotPortBitCount() const;
   std::uint8_t DataRegister() const;
   std::uint8_t ControlRegister() const;
+  // Packets and writes dropped for a bad check byte.
+  std::uint64_t RejectedCount() const;
+  // Bytes of DRAM held: up to the highest page ever written (what dram.bin gets).
+  std::size_t DramSize() const;
 
   void SaveState();  // to options().stateDir, when set
 

@@ -1,0 +1,331 @@
+// The wire side of the copier: the handshake on status bit 7 and the nibble
+// lines, one step per STROBE edge, the packet commands, and the faults.
+#include "emulator/copier.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "emulator/memory_map.h"
+#include "emulator/packet_decoder.h"
+#include "emulator/smd_memory.h"
+#include "emulator/state_folder.h"
+#include "emulator/swc_memory.h"
+
+namespace ql::emu {
+namespace {
+
+constexpr std::uint8_t kReadyForByte = 0x80;  // bit 7 high: the copier takes a byte
+constexpr std::uint8_t kNibbleShift = 3;      // a nibble travels on status bits 3-6
+
+std::uint8_t NibbleStatus(std::uint8_t nibble) { return static_cast<std::uint8_t>((nibble & 0x0F) << kNibbleShift); }
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+struct Copier::Impl {
+  Impl(const Options& opts, Clock& clk)
+      : options(opts),
+        clock(clk),
+        store(opts.device == Device::Swc ? SwcMemory::kPageSize : SmdMemory::kPageSize,
+              opts.device == Device::Swc ? SwcMemory::kPageCount : SmdMemory::kPageCount),
+        output(0x10001) {
+    if (opts.device == Device::Swc) {
+      auto swcMemory = std::make_unique<SwcMemory>(store, opts.realTimeSignature);
+      swc = swcMemory.get();
+      memory = std::move(swcMemory);
+    } else {
+      auto smdMemory = std::make_unique<SmdMemory>(store);
+      smd = smdMemory.get();
+      memory = std::move(smdMemory);
+    }
+    dead = opts.fault == Fault::Dead || (opts.fault == Fault::Stall && opts.stallAfterBytes == 0);
+    std::uint64_t frequency = 0;
+    if (opts.fault == Fault::Slow && clock.QueryFrequency(frequency)) {
+      slow = true;
+      slowTicks = frequency * opts.slowMs / 1000;
+    }
+  }
+
+  bool HasRealTimeArea() const { return options.device == Device::Swc; }
+
+  std::uint8_t Status() {
+    if (!dead && !slow) [[likely]]
+      return status;
+    const std::uint8_t notReady = sending ? kReadyForByte : 0;
+    if (dead || clock.ReadCounter() < readyAt) return notReady;
+    return status;
+  }
+
+  // One STROBE edge: the PC has put a byte on the data lines, or has taken
+  // the nibble offered.
+  void Step() {
+    if (dead) return;
+    if (sending) {
+      if (!highNibble) {
+        highNibble = true;
+        status = NibbleStatus(output[outputPos] >> 4);
+      } else {
+        highNibble = false;
+        ++bytesMoved;
+        if (++outputPos == outputLength) {
+          sending = false;
+          status = kReadyForByte;
+        } else {
+          status = NibbleStatus(output[outputPos]);
+        }
+      }
+    } else {
+      ++bytesMoved;
+      Receive(data);
+    }
+    if (options.fault == Fault::Stall && bytesMoved >= options.stallAfterBytes) dead = true;
+    if (slow) readyAt = clock.ReadCounter() + slowTicks;
+  }
+
+  void Receive(std::uint8_t byte) {
+    switch (decoder.Feed(byte)) {
+      case PacketDecoder::Result::Pending:
+      case PacketDecoder::Result::Rejected:
+        return;
+      case PacketDecoder::Result::WriteData:
+        WriteMemory(decoder.packet().Address(), decoder.data(), decoder.packet().Length());
+        break;
+      case PacketDecoder::Result::Packet:
+        Execute(decoder.packet());
+        break;
+    }
+    if (store.events.size() != savedEvents) SaveAfterEvent();
+  }
+
+  void Execute(const Packet& packet) {
+    switch (packet.command) {
+      case kCommandRead:
+        StartSending(packet.Address(), packet.Length());
+        break;
+      case kCommandSelectPage:
+        memory->SelectPage(packet.Address());
+        break;
+      case kCommandFunction: {
+        char line[24];
+        std::snprintf(line, sizeof line, "F %02X %02X %02X %02X", packet.parameters[0], packet.parameters[1],
+                      packet.parameters[2], packet.parameters[3]);
+        store.events.emplace_back(line);
+        break;
+      }
+      default:
+        break;  // commands the copier does not know do nothing
+    }
+  }
+
+  // Block copies resolve a window once per span, not once per byte.
+  void WriteMemory(std::uint16_t address, const std::uint8_t* bytes, std::uint32_t length) {
+    while (length > 0) {
+      const Span span = memory->Map(address, true);
+      std::uint32_t n = std::min({length, span.length, 0x10000u - address});
+      if (span.kind == Span::Kind::Register) {
+        memory->WriteRegister(address, *bytes);
+        n = 1;
+      } else if (span.kind == Span::Kind::Memory && !span.readOnly) {
+        std::copy(bytes, bytes + n, span.data);
+      }
+      bytes += n;
+      length -= n;
+      address = static_cast<std::uint16_t>(address + n);
+    }
+  }
+
+  void ReadMemory(std::uint16_t address, std::uint8_t* bytes, std::uint32_t length) {
+    while (length > 0) {
+      const Span span = memory->Map(address, false);
+      std::uint32_t n = std::min({length, span.length, 0x10000u - address});
+      if (span.kind == Span::Kind::Register) {
+        *bytes = memory->ReadRegister(address);
+        n = 1;
+      } else if (span.kind == Span::Kind::Memory) {
+        std::copy(span.data, span.data + n, bytes);
+      } else {
+        std::fill(bytes, bytes + n, span.value);
+      }
+      bytes += n;
+      length -= n;
+      address = static_cast<std::uint16_t>(address + n);
+    }
+  }
+
+  void StartSending(std::uint16_t address, std::uint16_t length) {
+    ReadMemory(address, output.data(), length);
+    std::uint8_t check = kCheckSeed;
+    for (std::uint32_t i = 0; i < length; ++i) check ^= output[i];
+    if (options.fault == Fault::BadCheck) check ^= 0xFF;
+    output[length] = check;
+    outputLength = length + 1u;
+    outputPos = 0;
+    highNibble = false;
+    sending = true;
+    status = NibbleStatus(output[0]);
+  }
+
+  void SaveAfterEvent() {
+    if (!options.stateDir.empty())
+      Save();
+    else
+      savedEvents = store.events.size();
+  }
+
+  bool Save() {
+    if (options.stateDir.empty()) return true;
+    std::string error;
+    const bool ok = SaveStateFolder(options.stateDir, store, HasRealTimeArea(), savedEvents, error);
+    if (ok) savedEvents = store.events.size();
+    return ok;
+  }
+
+  Options options;
+  Clock& clock;
+  CopierStore store;
+  std::unique_ptr<CopierMemory> memory;
+  SwcMemory* swc = nullptr;
+  SmdMemory* smd = nullptr;
+  PacketDecoder decoder;
+
+  // Port registers as the PC sees them.
+  std::uint8_t data = 0;
+  std::uint8_t control = 0;
+  std::uint8_t status = kReadyForByte;
+
+  // What the copier is sending: `outputLength` bytes, low nibble first.
+  std::vector<std::uint8_t> output;
+  std::uint32_t outputLength = 0;
+  std::uint32_t outputPos = 0;
+  bool sending = false;
+  bool highNibble = false;
+
+  bool dead = false;
+  bool slow = false;
+  std::uint64_t slowTicks = 0;
+  std::uint64_t readyAt = 0;
+
+  std::size_t savedEvents = 0;
+  std::uint64_t bytesMoved = 0;
+  std::uint64_t portOuts = 0;
+  std::uint64_t portIns = 0;
+  std::uint64_t notPortBits = 0;
+};
+
+Copier::Copier(const Options& options, Clock& clock) : impl_(std::make_unique<Impl>(options, clock)) {
+  if (!options.stateDir.empty()) LoadStateFolder(options.stateDir, impl_->store, impl_->HasRealTimeArea());
+  if (!options.cartridgeFile.empty()) SetCartridge(ReadWholeFile(options.cartridgeFile), options.hiRom);
+}
+
+Copier::~Copier() {
+  try {
+    impl_->Save();
+  } catch (...) {
+    // A destructor must not throw; the state is simply not saved.
+  }
+}
+
+void Copier::PortOut(std::uint16_t port, std::uint8_t value) {
+  ++impl_->portOuts;
+  switch (port & 3) {
+    case kDataRegister:
+      impl_->data = value;
+      break;
+    case kControlRegister: {
+      // The copier sees the STROBE line, so writing the whole register
+      // with bit 0 changed is a step as much as inverting it.
+      const bool edge = ((impl_->control ^ value) & 1) != 0;
+      impl_->control = value;
+      if (edge) impl_->Step();
+      break;
+    }
+    default:
+      break;  // the status register is read-only
+  }
+}
+
+std::uint8_t Copier::PortIn(std::uint16_t port) {
+  ++impl_->portIns;
+  switch (port & 3) {
+    case kDataRegister:
+      return impl_->data;
+    case kStatusRegister:
+      return impl_->Status();
+    case kControlRegister:
+      return impl_->control;
+    default:
+      return 0xFF;
+  }
+}
+
+void Copier::NotPortBit(std::uint16_t port, std::uint8_t bit) {
+  ++impl_->notPortBits;
+  const auto mask = static_cast<std::uint8_t>(1u << (bit & 7));
+  switch (port & 3) {
+    case kDataRegister:
+      impl_->data ^= mask;
+      break;
+    case kControlRegister:
+      impl_->control ^= mask;
+      if (mask == 1) impl_->Step();
+      break;
+    default:
+      break;
+  }
+}
+
+std::uint16_t Copier::IsDriverInstalled() { return 1; }
+
+const Options& Copier::options() const { return impl_->options; }
+
+const std::array<std::uint8_t, 512>& Copier::UploadHeader() const { return impl_->store.header; }
+
+std::vector<std::uint8_t> Copier::DramPage(std::uint32_t page) const {
+  const CopierStore& store = impl_->store;
+  std::vector<std::uint8_t> bytes(store.pageSize);
+  const std::size_t start = static_cast<std::size_t>(page) * store.pageSize;
+  if (start < store.dram.size())
+    std::copy_n(store.dram.begin() + static_cast<std::ptrdiff_t>(start), store.pageSize, bytes.begin());
+  return bytes;
+}
+
+void Copier::SetDramPage(std::uint32_t page, const std::vector<std::uint8_t>& data) {
+  CopierStore& store = impl_->store;
+  if (page >= store.maxPages) return;
+  const std::size_t start = static_cast<std::size_t>(page) * store.pageSize;
+  if (store.dram.size() < start + store.pageSize) store.dram.resize(start + store.pageSize);
+  std::copy_n(data.begin(), std::min<std::size_t>(data.size(), store.pageSize),
+              store.dram.begin() + static_cast<std::ptrdiff_t>(start));
+}
+
+std::vector<std::uint8_t>& Copier::Sram() { return impl_->store.sram; }
+std::vector<std::uint8_t>& Copier::RealTimeArea() { return impl_->store.realTimeArea; }
+std::uint8_t Copier::SmdMode() const { return impl_->smd ? impl_->smd->mode() : 0; }
+const std::vector<std::string>& Copier::Events() const { return impl_->store.events; }
+
+void Copier::SetCartridge(std::vector<std::uint8_t> image, bool hiRom) {
+  impl_->memory->SetCartridge(std::move(image), hiRom);
+}
+
+void Copier::SetBankWritable(std::uint8_t bank, bool writable) {
+  if (impl_->swc) impl_->swc->SetBankWritable(bank, writable);
+}
+
+std::uint64_t Copier::BytesMoved() const { return impl_->bytesMoved; }
+std::uint64_t Copier::PortOutCount() const { return impl_->portOuts; }
+std::uint64_t Copier::PortInCount() const { return impl_->portIns; }
+std::uint64_t Copier::NotPortBitCount() const { return impl_->notPortBits; }
+std::uint8_t Copier::DataRegister() const { return impl_->data; }
+std::uint8_t Copier::ControlRegister() const { return impl_->control; }
+std::uint64_t Copier::RejectedCount() const { return impl_->decoder.RejectedCount(); }
+std::size_t Copier::DramSize() const { return impl_->store.dram.size(); }
+
+void Copier::SaveState() { impl_->Save(); }
+
+}  // namespace ql::emu
