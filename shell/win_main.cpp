@@ -8,6 +8,7 @@
 #include "core/front_end.h"
 #include "core/state.h"
 #include "link/port_binding.h"
+#include "link/ports/windows_io_library.h"
 #include "resources/resource_ids.h"
 #include "shell/main_dialog.h"
 #include "shell/settings.h"
@@ -47,6 +48,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   static Win32FrontEnd frontEnd;
   SetFrontEnd(&frontEnd);
   SetOpenFilesHandler(OpenFilesCommand);
+  // io.dll (or the inpout fall-back) from the program's or the system folder, on first use.
+  SetPortLibraryLoader(WindowsPortLibraryLoader());
 
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
