@@ -1,0 +1,41 @@
+#include "rom/cartridge_info.h"
+
+#include "core/front_end.h"
+#include "link/commands.h"
+#include "link/copier_ops.h"
+#include "link/handshake.h"
+#include "link/link_timeout.h"
+#include "link/port_binding.h"
+
+namespace ql {
+namespace {
+
+constexpr const char* kCaption = "Cartridge Info";
+// Bank 0, quarter 3 puts cartridge address 0xFFC0 at copier address 0xBFC0.
+constexpr std::uint8_t kHeaderBank = 0;
+constexpr std::uint8_t kHeaderQuarter = 3;
+constexpr std::uint16_t kHeaderAddress = 0xBFC0;
+
+}  // namespace
+
+void ShowCartridgeInfo() {
+  if (!EnsureLinkReady()) return;  // the link has said why
+  std::uint8_t banks = 0;
+  bool hiRom = false;
+  if (!DetectCartridge(&banks, &hiRom)) {
+    UI().ShowMessage("No game cartridge is detected", kCaption, MessageIcon::Stop);
+    return;
+  }
+  std::array<std::uint8_t, 64> header{};
+  try {
+    SelectBankPage(kHeaderBank, kHeaderQuarter);
+    // Shown even when the check byte did not match.
+    ReadMemoryBlock(kHeaderAddress, header.data(), static_cast<std::uint16_t>(header.size()));
+  } catch (const LinkTimeout&) {
+    ReportLinkTimeout();
+    return;
+  }
+  UI().ShowMessage(FormatCartridgeReport(header, banks, hiRom), kCaption, MessageIcon::None);
+}
+
+}  // namespace ql
