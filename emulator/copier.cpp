@@ -44,7 +44,7 @@ struct Copier::Impl {
       smd = smdMemory.get();
       memory = std::move(smdMemory);
     }
-    dead = opts.fault == Fault::Dead || (opts.fault == Fault::Stall && opts.stallAfterBytes == 0);
+    if (opts.fault == Fault::Dead || (opts.fault == Fault::Stall && opts.stallAfterBytes == 0)) Die();
     std::uint64_t frequency = 0;
     if (opts.fault == Fault::Slow && clock.QueryFrequency(frequency)) {
       slow = true;
@@ -57,15 +57,20 @@ struct Copier::Impl {
   std::uint8_t Status() {
     if (!dead && !slow) [[likely]]
       return status;
-    const std::uint8_t notReady = sending ? kReadyForByte : 0;
-    if (dead || clock.ReadCounter() < readyAt) return notReady;
+    if (dead) return deadStatus;
+    if (clock.ReadCounter() < readyAt) return sending ? kReadyForByte : 0;
     return status;
   }
 
   // One STROBE edge: the PC has put a byte on the data lines, or has taken
   // the nibble offered.
   void Step() {
-    if (dead) return;
+    if (dead) {
+      // The PC took the level shown as the one it waited for; it will wait
+      // for the same level again next, so show the other one.
+      deadStatus ^= kReadyForByte;
+      return;
+    }
     if (sending) {
       if (!highNibble) {
         highNibble = true;
@@ -84,8 +89,14 @@ struct Copier::Impl {
       ++bytesMoved;
       Receive(data);
     }
-    if (options.fault == Fault::Stall && bytesMoved >= options.stallAfterBytes) dead = true;
+    if (options.fault == Fault::Stall && bytesMoved >= options.stallAfterBytes) Die();
     if (slow) readyAt = clock.ReadCounter() + slowTicks;
+  }
+
+  // From now on bit 7 stays at the level the PC is not waiting for.
+  void Die() {
+    dead = true;
+    deadStatus = sending ? kReadyForByte : 0;
   }
 
   void Receive(std::uint8_t byte) {
@@ -207,6 +218,7 @@ struct Copier::Impl {
   bool highNibble = false;
 
   bool dead = false;
+  std::uint8_t deadStatus = 0;
   bool slow = false;
   std::uint64_t slowTicks = 0;
   std::uint64_t readyAt = 0;
