@@ -1,0 +1,59 @@
+#!/bin/bash
+# Ctrl+C during a slow transfer (the emulator with fault=slow and the real
+# clock): the first one cancels between blocks and keeps what was written,
+# a second one ends the process at once.
+source "$(dirname "$0")/assertions.bash" "$@"
+
+# Waits (up to 5 s) until the file exists: the download has answered its save dialog and started.
+wait_for_file() {
+  for _ in $(seq 1 100); do
+    [ -e "$1" ] && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+elapsed_since() { echo $(($(date +%s%N) / 1000000 - $1)); }
+
+RTS_HEADER_PY="bytes(8) + bytes([0xAA, 0xBB, 8]) + bytes(501)"
+
+group "one Ctrl+C"
+# Each step of the handshake is 5 ms late: the real-time area probe takes a few
+# hundred ms, one 8 KB page more than a minute, so the cancel lands between blocks.
+"$QUILLON" --port "sim:fault=slow:5,state=$PWD/one" --trace one.trace download rts partial.rts 2>one.err &
+PID=$!
+wait_for_file partial.rts || fail "the download never created its file"
+kill -INT $PID
+START=$(($(date +%s%N) / 1000000))
+wait $PID
+STATUS=$?
+expect_status 130 "cancelled download"
+CHECKS=$((CHECKS + 1))
+[ "$(elapsed_since "$START")" -lt 20000 ] || fail "the cancel was not noticed between blocks"
+expect_py "the partial file is kept: the header and whole pages only" "
+d = open('partial.rts','rb').read()
+print(d[:512] == $RTS_HEADER_PY and (len(d) - 512) % 8192 == 0 and len(d) < 512 + 32 * 8192)"
+# Only an orderly end releases the port: the emulator then saves its state
+# folder, and the trace is flushed with its last line complete.
+expect_py "the port was released (emulator state saved)" "import os; print(os.path.getsize('one/sram.bin') == 32768)"
+expect_py "the trace was flushed" "d = open('one.trace','rb').read(); print(d.startswith(b'> D5 AA 96') and d.endswith(b'\\n'))"
+
+group "two Ctrl+C"
+"$QUILLON" --port sim:fault=slow:5 download rts twice.rts 2>two.err &
+PID=$!
+wait_for_file twice.rts || fail "the download never created its file"
+sleep 1  # well inside the first page
+kill -INT $PID
+sleep 0.3
+CHECKS=$((CHECKS + 1))
+kill -0 $PID 2>/dev/null || fail "the first Ctrl+C ended the process inside a block"
+kill -INT $PID
+START=$(($(date +%s%N) / 1000000))
+wait $PID
+STATUS=$?
+expect_status 130 "second Ctrl+C"
+CHECKS=$((CHECKS + 1))
+[ "$(elapsed_since "$START")" -lt 2000 ] || fail "the second Ctrl+C did not end the process at once"
+expect_py "the file written so far is kept" "print(open('twice.rts','rb').read()[:512] == $RTS_HEADER_PY)"
+
+finish
