@@ -1,7 +1,5 @@
 #include "transfer/rom_upload.h"
 
-#include <algorithm>
-#include <cstring>
 #include <new>
 #include <vector>
 
@@ -27,17 +25,6 @@ constexpr std::uint32_t kSmdKilobitsPerBlock = 128;
 constexpr long long kSwcMaxData = 6 * 1024 * 1024;
 constexpr long long kSmdMaxData = 4 * 1024 * 1024;
 constexpr std::uint8_t kRomHeaderSramSizeOffset = 0x18;
-
-// Block i of the image; the last block is copied with zeros behind the data
-// when the caller's buffer ends with the data.
-const std::uint8_t* BlockAt(const std::uint8_t* data, std::uint32_t dataSize, std::uint32_t index,
-                            std::uint32_t blockSize, std::vector<std::uint8_t>& tail) {
-  std::uint32_t offset = index * blockSize;
-  if (dataSize - offset >= blockSize) return data + offset;
-  tail.assign(blockSize, 0);
-  std::memcpy(tail.data(), data + offset, dataSize - offset);
-  return tail.data();
-}
 
 }  // namespace
 
@@ -67,7 +54,6 @@ bool SendRomSwc(const std::uint8_t* data, std::uint32_t dataSize) {
   FillCopierHeader(header, static_cast<std::uint16_t>(blocks), SwcModeByte, CopierFileType::SwcRom);
 
   bool complete = false;
-  std::vector<std::uint8_t> tail;
   try {
     SelectBankPage(0, 0);
     WriteMemoryBlock(0x0400, header, kCopierHeaderSize);
@@ -78,7 +64,7 @@ bool SendRomSwc(const std::uint8_t* data, std::uint32_t dataSize) {
       // Above 4 MB the copier switches its upper address line.
       WriteMemoryByte(0xC010, static_cast<std::uint8_t>(i / 512));
       SelectBankPage(static_cast<std::uint8_t>(i / 4), static_cast<std::uint8_t>(i % 4));
-      WriteMemoryBlock(0x8000, BlockAt(data, dataSize, i, kSwcBlockSize, tail), kSwcBlockSize);
+      WriteMemoryBlock(0x8000, data + i * kSwcBlockSize, kSwcBlockSize);
     }
     complete = i == blocks;
   } catch (const LinkTimeout&) {
@@ -96,7 +82,6 @@ bool SendRomSmd(const std::uint8_t* data, std::uint32_t dataSize) {
   FillCopierHeader(header, static_cast<std::uint16_t>(blocks % 256), 0, CopierFileType::SmdRom);
 
   bool complete = false;
-  std::vector<std::uint8_t> tail;
   try {
     WriteMemoryBlock(0xDC00, header, kCopierHeaderSize);
     WriteMemoryByte(0x2001, 0);
@@ -105,7 +90,7 @@ bool SendRomSmd(const std::uint8_t* data, std::uint32_t dataSize) {
       if (CancelRequested) break;
       ShowTransferProgress("ROM", i * kSmdKilobitsPerBlock, blocks * kSmdKilobitsPerBlock);
       SelectPage(static_cast<std::uint8_t>(i));
-      WriteMemoryBlock(0x8000, BlockAt(data, dataSize, i, kSmdBlockBytes, tail), kSmdBlockBytes);
+      WriteMemoryBlock(0x8000, data + i * kSmdBlockBytes, kSmdBlockBytes);
     }
     complete = i == blocks;
   } catch (const LinkTimeout&) {

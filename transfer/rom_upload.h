@@ -6,6 +6,8 @@
 namespace ql {
 
 bool UploadRom(bool applyPatch);
+// data holds the image in whole blocks (8 KB SWC, 16 KB SMD): the last block
+// is sent whole, so the buffer must extend to its end.
 bool SendRomSwc(const std::uint8_t* data, std::uint32_t dataSize);
 bool SendRomSmd(const std::uint8_t* data, std::uint32_t dataSize);
 // The SWC mode byte for an SRAM size code, a count of 8 KB blocks and the map.
