@@ -56,9 +56,9 @@ bool ParsePortArgument(const std::string& text, PortArgument& argument, std::str
     argument.devicePath = text;
     return true;
   }
-  if (lowered.size() > 2 && lowered.size() <= 6 && lowered.compare(0, 2, "0x") == 0) {
+  if (lowered.compare(0, 2, "0x") == 0) {
     unsigned value = 0;
-    bool valid = true;
+    bool valid = lowered.size() > 2 && lowered.size() <= 6;
     for (std::size_t i = 2; i < lowered.size() && valid; ++i) {
       const int digit = HexDigit(lowered[i]);
       valid = digit >= 0;
