@@ -31,6 +31,8 @@ class CliFrontEnd final : public WindowModel {
   void Error(const std::string& text);       // "quillon: text" on stderr
   void Print(const std::string& text);       // stdout
   void PrintError(const std::string& text);  // stderr, as it is
+  // A closing remark for someone watching the progress line (stderr; nothing when it is off).
+  void Note(const std::string& text);
 
  private:
   ProgressLine& progress_;

@@ -153,10 +153,12 @@ int RunCopierCommand(const Invocation& inv, CliFrontEnd& ui) {
   if (inv.command == Command::Download && !ui.FailureShown() && !ui.SaveRequests().empty()) {
     struct stat st {};
     if (stat(inv.outFile.c_str(), &st) != 0) {
-      // The download creates its file silently or not at all; say so instead of reporting success.
+      // A download that could not create its file must not end as a success.
       ui.Error(fmt::format("{}: could not be created", inv.outFile));
       return Interrupted() ? kExitCancelled : kExitFailed;
     }
+    // The job clears the progress line at its end; say where the data went.
+    ui.Note(fmt::format("{} {} bytes to {}", Interrupted() ? "Kept" : "Saved", st.st_size, inv.outFile));
   }
   return Finish(ui);
 }

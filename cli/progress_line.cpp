@@ -56,7 +56,8 @@ void ProgressLine::Update(const std::string& text, std::uint32_t done, std::uint
     return;
   }
   std::string step = StepOf(text);
-  if (step != step_ || done < lastDone_) {
+  const bool newStep = step != step_ || done < lastDone_;
+  if (newStep) {
     step_ = step;
     stepStart_ = now;
   }
@@ -67,8 +68,8 @@ void ProgressLine::Update(const std::string& text, std::uint32_t done, std::uint
     std::fprintf(out_, "\r\033[K%s", line.c_str());
     drawn_ = true;
   } else {
-    bool last = done >= total;
-    if (!last && now - lastDraw_ < kLinesInterval && lastDraw_ != SteadyClock::time_point{}) return;
+    // The first and last line of each step always, others at most every kLinesInterval.
+    if (!newStep && done < total && now - lastDraw_ < kLinesInterval) return;
     std::fprintf(out_, "%s\n", line.c_str());
   }
   lastDraw_ = now;

@@ -26,6 +26,7 @@ class ProgressLine {
   ProgressLine(std::FILE* out, Mode mode) : out_(out), mode_(mode) {}
 
   void Update(const std::string& text, std::uint32_t done, std::uint32_t total);
+  bool Active() const { return mode_ != Mode::Off; }
   // Writes a message to the stream on a clean line (a drawn progress line is erased first).
   void PrintMessage(std::FILE* stream, const std::string& text);
 
