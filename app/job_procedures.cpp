@@ -41,7 +41,9 @@ void RunUploadSteps(std::uint8_t steps) {
   if (Has(steps, UploadSteps::Sram) && !SramPath.empty()) {
     if (!UploadSram()) return;
   }
-  if (RealTimeMode && Has(steps, UploadSteps::RealTime) && !RealTimePath.empty()) {
+  // Real-time saves exist on the SWC only; on an SMD the step would write
+  // SWC pages over the image just uploaded.
+  if (RealTimeMode && SelectedDevice == kDeviceSwc && Has(steps, UploadSteps::RealTime) && !RealTimePath.empty()) {
     if (!UploadRealTimeSave()) return;
   }
   if (Has(steps, UploadSteps::Execute)) ExecuteImage();

@@ -111,6 +111,26 @@ TEST_F(CommandTest, PlayButtonWithRealTimeSaveDoesARealTimeRun) {
   EXPECT_FALSE(RealTimeMode);
 }
 
+TEST_F(CommandTest, PlayOnSmdNeverSendsALoadedRealTimeSave) {
+  emu::Options smd;
+  smd.device = emu::Device::Smd;
+  Restart(smd);
+  RunCommand(IDM_DEVICE_SMD);
+  const std::string rts = testing::WriteRealTimeSave(files_, "save.rts", 1);
+  LoadFileBatch({rts});
+  LoadFileBatch({testing::WriteGenesisRom(files_, "game.bin")});
+  ASSERT_EQ(RealTimePath, rts) << "the SMD keeps the real-time slot";
+
+  EXPECT_TRUE(RunCommand(IDC_PLAY));
+  AwaitJobEnd();
+  EXPECT_EQ(CountStartingWith(Events(), "F 03"), 0);
+  ASSERT_FALSE(Events().empty());
+  EXPECT_EQ(Events().back(), "W 2001 03") << "the image was started";
+  for (const auto& progress : window().ProgressHistory()) {
+    EXPECT_EQ(progress.text.find("Real-time"), std::string::npos) << progress.text;
+  }
+}
+
 TEST_F(CommandTest, ExecuteCommandsSetRealTimeModeOnlyForTheirOwnStart) {
   EXPECT_TRUE(RunCommand(IDM_EXECUTE_REALTIME));
   EXPECT_FALSE(RealTimeMode);
