@@ -29,6 +29,11 @@ bool ParsePortChoice(const std::string& port, const std::string& device, PortCho
       error = fmt::format("--port {}: {}", port, parseError);
       return false;
     }
+    if ((choice.simOptions.device == emu::Device::Smd) != (device == "smd")) {
+      // The window would speak one copier's protocol to the other.
+      error = fmt::format("--port {}: the emulated copier is not the --device {} copier", port, device);
+      return false;
+    }
     choice.kind = PortChoice::Kind::Emulator;
     return true;
   }

@@ -70,6 +70,12 @@ F 01 08 00 00" "$(tail -2 S/events.log)"
 q --port sim run save.srm
 expect_status 1 "run without a ROM"
 expect_contains "run without a ROM says why" "no ROM image" "$ERR"
+LONG=$(printf 'd%.0s' $(seq 1 130))
+mkdir -p "$LONG/$LONG" && cp lorom.smc "$LONG/$LONG/"
+q --port "sim:state=$PWD/L" run "$LONG/$LONG/lorom.smc"
+expect_status 1 "run with a path over 255 characters"
+expect_contains "long path refused" "longer than 255 characters" "$ERR"
+expect_file_absent "nothing reached the copier" L
 q --port sim upload rom-ips lorom.smc
 expect_status 1 "ROM w/ IPS without a patch"
 q --port sim:fault=stall:300 run lorom.smc
