@@ -84,7 +84,7 @@ void BM_ReadMemoryBlock16K(benchmark::State& state) {
   }
   // Reads pause 1 ms before and after the data; time them on a virtual
   // clock so the figure is the wire's cost, not the sleeps'.
-  ql::VirtualClock clock(1'000'000'000, 0);
+  ql::VirtualClock clock(1'000'000'000, 1000);
   ql::SetActiveClock(&clock);
   ql::InitPortDriver(ql::SelectedLpt);
   std::vector<std::uint8_t> block(kBlock);
