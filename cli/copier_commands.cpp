@@ -128,7 +128,11 @@ int RunCopierCommand(const Invocation& inv, CliFrontEnd& ui) {
         return kExitFailed;
       }
     }
-    LoadAsDrop(inv.files, ui);
+    // A file the program would ignore is refused here: the user named it to have it sent.
+    if (LoadAsDrop(inv.files, ui) & KindBit(FileKind::None)) {
+      ui.Error(fmt::format("{}: nothing was sent", CommandLabel(inv)));
+      return kExitFailed;
+    }
   }
   if (inv.command == Command::Execute && !inv.files.empty() && !PrepareExecute(inv.files[0], ui)) {
     return kExitFailed;

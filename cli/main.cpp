@@ -3,12 +3,15 @@
 
 #include <cstdio>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "app/window_state.h"
 #include "cli/arguments.h"
 #include "cli/cli_front_end.h"
 #include "cli/copier_commands.h"
 #include "cli/exit_codes.h"
+#include "cli/file_io.h"
 #include "cli/info_command.h"
 #include "cli/interrupt.h"
 #include "cli/offline_commands.h"
@@ -77,6 +80,15 @@ int main(int argc, char** argv) {
   }
   std::FILE* trace = nullptr;
   if (!inv.traceFile.empty()) {
+    std::vector<std::string> named = inv.files;
+    if (!inv.outFile.empty()) named.push_back(inv.outFile);
+    for (const std::string& file : named) {
+      if (file == inv.traceFile || SameFile(inv.traceFile, file)) {
+        ui.Error(inv.traceFile + ": the trace would overwrite a file of the command (--trace)");
+        SetFrontEnd(nullptr);
+        return kExitUsage;
+      }
+    }
     trace = std::fopen(inv.traceFile.c_str(), "w");
     if (!trace) {
       ui.Error(inv.traceFile + ": cannot be written (--trace)");

@@ -76,6 +76,15 @@ q --port "sim:state=$PWD/L" run "$LONG/$LONG/lorom.smc"
 expect_status 1 "run with a path over 255 characters"
 expect_contains "long path refused" "longer than 255 characters" "$ERR"
 expect_file_absent "nothing reached the copier" L
+head -c 5000 /dev/urandom >junk.srm
+q --port "sim:state=$PWD/J" run lorom.smc junk.srm
+expect_status 1 "run with a file that is not recognised"
+expect_contains "the file is named" "junk.srm: not recognised" "$ERR"
+expect_file_absent "nothing was sent" J
+cp lorom.smc keep.smc
+q --port sim --trace keep.smc run keep.smc
+expect_status 2 "trace onto an input file"
+expect_same_file "the input is untouched" keep.smc lorom.smc
 q --port sim upload rom-ips lorom.smc
 expect_status 1 "ROM w/ IPS without a patch"
 q --port sim:fault=stall:300 run lorom.smc
