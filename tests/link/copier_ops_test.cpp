@@ -163,6 +163,35 @@ TEST_F(CopierOpsWireTest, SignatureProbeReadsSubInOrder) {
   EXPECT_FALSE(HasRealTimeSaveSupport());
 }
 
+TEST_F(CopierOpsWireTest, FailedReadBackCountsAsWritableAndTheByteIsRestored) {
+  ASSERT_TRUE(EnsureLinkReady());
+  port_.ExpectSends(9);
+  OfferRead(0x10);
+  port_.ExpectSends(11);
+  port_.ExpectSends(9);
+  port_.OfferByte(0xEF);
+  port_.OfferByte(0x00);  // bad check: -1
+  port_.ExpectSends(11);
+  EXPECT_TRUE(IsDramBankWritable(0x76));
+  EXPECT_EQ(port_.PhasesLeft(), 0u);
+  const Bytes sent = port_.DataWritten();
+  ASSERT_EQ(sent.size(), 9u + 9u + 11u + 9u + 11u);
+  EXPECT_EQ(sent[4], 0xD8);  // bank 0x76, quarter 0: page 0x1D8
+  EXPECT_EQ(sent[5], 0x01);
+  EXPECT_THAT(Bytes(sent.begin() + 27, sent.begin() + 29), ElementsAre(0xEF, 0x6E));
+  EXPECT_THAT(Bytes(sent.end() - 2, sent.end()), ElementsAre(0x10, 0x91));
+}
+
+TEST_F(CopierOpsWireTest, BankThatKeepsNothingIsNotWrittenBack) {
+  ASSERT_TRUE(EnsureLinkReady());
+  port_.ExpectSends(9);
+  OfferRead(0x10);
+  port_.ExpectSends(11);
+  OfferRead(0x10);
+  EXPECT_FALSE(IsDramBankWritable(0x56));
+  EXPECT_EQ(port_.DataWritten().size(), 9u + 9u + 11u + 9u);
+}
+
 TEST_F(CopierOpsWireTest, ReleaseLinkPausesThenParksDataAndControl) {
   ASSERT_TRUE(EnsureLinkReady());
   ReleaseLink();

@@ -155,6 +155,18 @@ TEST_F(LinkTimerTest, PollExpiresWhenTheLimitIsReached) {
   EXPECT_TRUE(LinkTimer(0));
 }
 
+TEST_F(LinkTimerTest, ElapsedTimeSurvivesCounterWrapAround) {
+  Bind();
+  clock_.SetAutoAdvance(0);
+  clock_.Advance(~std::uint64_t{0} - 200'000);  // 200 ms before the counter wraps
+  LinkTimer(-500);
+  EXPECT_FALSE(LinkTimer(0));
+  clock_.AdvanceMs(499);
+  EXPECT_FALSE(LinkTimer(0));
+  clock_.AdvanceMs(1);
+  EXPECT_TRUE(LinkTimer(0));
+}
+
 TEST_F(LinkTimerTest, PositiveArgumentSleeps) {
   Bind();
   EXPECT_TRUE(LinkTimer(1));
