@@ -4,6 +4,14 @@
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define QL_SMD_SSE2 1
+#define QL_SSE2_TARGET
+#define QL_SSE2_AVAILABLE() true
+#include <emmintrin.h>
+#elif defined(__i386__) && defined(__GNUC__)
+// 32-bit x86 builds do not assume SSE2; the vector path is chosen at run time.
+#define QL_SMD_SSE2 1
+#define QL_SSE2_TARGET __attribute__((target("sse2")))
+#define QL_SSE2_AVAILABLE() (__builtin_cpu_supports("sse2") != 0)
 #include <emmintrin.h>
 #else
 #define QL_SMD_SSE2 0
@@ -43,7 +51,7 @@ void PlainBlockToSmdPortable(std::uint8_t* block) {
 
 #if QL_SMD_SSE2
 
-void SmdBlockToPlainSse2(std::uint8_t* block) {
+QL_SSE2_TARGET void SmdBlockToPlainSse2(std::uint8_t* block) {
   alignas(16) std::uint8_t odd[kHalf];
   std::memcpy(odd, block, kHalf);
   // 32 bytes of each half per step: the 64 bytes written end at 2k+64, never
@@ -62,7 +70,7 @@ void SmdBlockToPlainSse2(std::uint8_t* block) {
 }
 
 // Splits 32 plain bytes into their 16 even and 16 odd bytes.
-inline void Deinterleave(const std::uint8_t* plain, __m128i& even, __m128i& odd) {
+QL_SSE2_TARGET inline void Deinterleave(const std::uint8_t* plain, __m128i& even, __m128i& odd) {
   const __m128i lowBytes = _mm_set1_epi16(0x00FF);
   const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(plain));
   const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(plain + 16));
@@ -70,7 +78,7 @@ inline void Deinterleave(const std::uint8_t* plain, __m128i& even, __m128i& odd)
   odd = _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8));
 }
 
-void PlainBlockToSmdSse2(std::uint8_t* block) {
+QL_SSE2_TARGET void PlainBlockToSmdSse2(std::uint8_t* block) {
   alignas(16) std::uint8_t even[kQuarter];
   // Same order as the portable version, 16 output bytes per step; each step
   // loads its 32 input bytes before it stores.
@@ -105,14 +113,16 @@ void PlainToSmdPortable(std::uint8_t* buffer, std::size_t blocks) {
 #if QL_SMD_SSE2
 
 void SmdToPlain(std::uint8_t* buffer, std::size_t blocks) {
+  if (!QL_SSE2_AVAILABLE()) return SmdToPlainPortable(buffer, blocks);
   for (std::size_t n = 0; n < blocks; ++n) SmdBlockToPlainSse2(buffer + n * kSmdBlockSize);
 }
 
 void PlainToSmd(std::uint8_t* buffer, std::size_t blocks) {
+  if (!QL_SSE2_AVAILABLE()) return PlainToSmdPortable(buffer, blocks);
   for (std::size_t n = 0; n < blocks; ++n) PlainBlockToSmdSse2(buffer + n * kSmdBlockSize);
 }
 
-bool SmdInterleaveUsesSimd() { return true; }
+bool SmdInterleaveUsesSimd() { return QL_SSE2_AVAILABLE(); }
 
 #else
 
