@@ -46,7 +46,9 @@ struct Copier::Impl {
     }
     if (opts.fault == Fault::Dead || (opts.fault == Fault::Stall && opts.stallAfterBytes == 0)) Die();
     std::uint64_t frequency = 0;
-    if (opts.fault == Fault::Slow && clock.QueryFrequency(frequency)) {
+    // A clock that reports no counter may still count; a zero rate cannot.
+    clock.QueryFrequency(frequency);
+    if (opts.fault == Fault::Slow && frequency != 0) {
       slow = true;
       slowTicks = frequency * opts.slowMs / 1000;
     }

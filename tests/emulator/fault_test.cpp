@@ -117,6 +117,16 @@ TEST(SlowFault, NotReadyLevelIsTheOppositeOfWhatThePcWaitsFor) {
   EXPECT_EQ(copier.PortIn(0x379), 0x0F << 3);
 }
 
+TEST(SlowFault, ClockWithoutACounterStillPacesTheCopier) {
+  VirtualClock clock(1'000'000, 10);
+  clock.SetFrequency(1'000'000, false);
+  Copier copier(WithFault(Fault::Slow, 0, 3), clock);
+  PcSide pc(copier, 0x378, 1'000'000);
+  ASSERT_TRUE(pc.Send(0));
+  ASSERT_TRUE(pc.Send(0));
+  EXPECT_GE(clock.NowMs(), 3u);
+}
+
 TEST(NoFault, StatusReadsDoNotTouchTheClock) {
   VirtualClock clock;
   Copier copier(Options{}, clock);
