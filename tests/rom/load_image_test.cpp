@@ -303,7 +303,6 @@ TEST_F(LoadImageFileTest, PathLongerThanSlotIsRefusedNotCut) {
   const std::string fits = prefix + std::string(kMaxPathLength - prefix.size() - 4, 'a') + ".ips";
   ASSERT_EQ(fits.size(), kMaxPathLength);
   Bytes patch = PatchBytes(20);
-  testing::ScratchDir unused;
   dir.Write(fits.substr(prefix.size()), patch);
   EXPECT_EQ(LoadImageFile(fits), FileKind::Patch);
   EXPECT_EQ(PatchPath, fits);
