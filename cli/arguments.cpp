@@ -22,8 +22,8 @@ ParseResult ParseArguments(int argc, char** argv) {
   app.require_subcommand(1, 1);
   app.fallthrough();
   app.add_option("--device", inv.device, "copier family")->check(CLI::IsMember({"swc", "smd"}));
-  app.add_option("--port", inv.port, kPortHelp);
-  app.add_option("--trace", inv.traceFile, "write every byte moved on the wire to FILE");
+  app.add_option("--port", inv.port, kPortHelp)->type_name("PORT");
+  app.add_option("--trace", inv.traceFile, "write every byte moved on the wire to FILE")->type_name("FILE");
   app.add_flag("--quiet", inv.quiet, "no progress line");
   app.add_flag("--progress", inv.progress, "draw the progress line even when stderr is not a terminal");
 
