@@ -144,6 +144,7 @@ int RunCopierCommand(const Invocation& inv, CliFrontEnd& ui) {
     ui.Error(fmt::format("{}: {}", CommandLabel(inv), WhyUnavailable(id)));
     return kExitFailed;
   }
+  if (Interrupted()) return kExitCancelled;  // Ctrl+C while the files were loading: start nothing
   if (!RunCommand(id)) {
     ui.Error("the command was refused");
     return kExitFailed;
