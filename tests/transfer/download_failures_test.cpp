@@ -45,7 +45,7 @@ TEST(DownloadToAFullDevice, CartridgeStopsAtTheFirstFailedWrite) {
 
   DownloadCartridgeRom();
 
-  ExpectWriteFailure(link->window(), "Download Cartridge ROM", "/dev/full");
+  ASSERT_NO_FATAL_FAILURE(ExpectWriteFailure(link->window(), "Download Cartridge ROM", "/dev/full"));
   EXPECT_NE(link->window().Messages()[0].text.find(std::strerror(ENOSPC)), std::string::npos);
   // The header write failed: no block was read from the copier.
   EXPECT_EQ(ProgressTexts(link->window()), std::vector<std::string>{""});
@@ -55,7 +55,7 @@ TEST(DownloadToAFullDevice, SramShowsOneMessage) {
   auto link = OpenSimLink();
   link->window().QueueSaveAnswer("/dev/full", 2);
   DownloadSram();
-  ExpectWriteFailure(link->window(), "Download SRAM", "/dev/full");
+  ASSERT_NO_FATAL_FAILURE(ExpectWriteFailure(link->window(), "Download SRAM", "/dev/full"));
   EXPECT_EQ(ProgressTexts(link->window()).back(), "");
 }
 
@@ -63,7 +63,7 @@ TEST(DownloadToAFullDevice, RealTimeSaveDoesNotCloseTheSession) {
   auto link = OpenSimLink();
   link->window().QueueSaveAnswer("/dev/full");
   DownloadRealTimeSave();
-  ExpectWriteFailure(link->window(), "Download Real-time Save", "/dev/full");
+  ASSERT_NO_FATAL_FAILURE(ExpectWriteFailure(link->window(), "Download Real-time Save", "/dev/full"));
   auto events = link->copier().Events();
   EXPECT_EQ(std::find(events.begin(), events.end(), "F 03 00 00 00"), events.end());
 }

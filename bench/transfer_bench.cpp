@@ -1,0 +1,184 @@
+// Whole transfers against an always-ready emulated copier, next to the bare
+// byte layer moving the same number of bytes: a 4 MB SWC ROM upload and a
+// 4 MB SMD cartridge download. The ratio counter is the transfer's time over
+// the bare byte layer's time for the same bytes (goal: at most 1.5).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/clock.h"
+#include "core/front_end.h"
+#include "core/state.h"
+#include "core/types.h"
+#include "core/window_model.h"
+#include "emulator/copier.h"
+#include "link/commands.h"
+#include "link/handshake.h"
+#include "link/port_binding.h"
+#include "transfer/downloads.h"
+#include "transfer/rom_upload.h"
+
+namespace {
+
+constexpr std::size_t kImageSize = 4 * 1024 * 1024;
+constexpr std::uint16_t kChunk = 16384;
+
+std::vector<std::uint8_t> Image() {
+  std::vector<std::uint8_t> image(kImageSize);
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 37 + i / 4093);
+  return image;
+}
+
+// A fresh emulated copier bound as the port library, a virtual clock (the
+// 1 ms pauses around reads cost no real time) and a recording front end.
+class BenchLink {
+ public:
+  explicit BenchLink(ql::emu::Device device) {
+    ql::ResetSharedState();
+    ql::ResetPortBinding();
+    ql::SetActiveClock(&clock_);
+    ql::SetFrontEnd(&window_);
+    ql::SelectedDevice = device == ql::emu::Device::Smd ? ql::kDeviceSmd : ql::kDeviceSwc;
+    ql::emu::Options options;
+    options.device = device;
+    ql::SetPortLibraryLoader([this, options](std::string&) -> std::unique_ptr<ql::PortIo> {
+      auto copier = std::make_unique<ql::emu::Copier>(options, clock_);
+      copier_ = copier.get();
+      return copier;
+    });
+    ok_ = ql::EnsureLinkReady();
+  }
+  ~BenchLink() {
+    ql::ResetPortBinding();
+    ql::SetPortLibraryLoader(nullptr);
+    ql::SetFrontEnd(nullptr);
+    ql::SetActiveClock(nullptr);
+    ql::ResetSharedState();
+  }
+  bool ok() const { return ok_; }
+  ql::emu::Copier& copier() { return *copier_; }
+  ql::WindowModel& window() { return window_; }
+
+ private:
+  ql::VirtualClock clock_{1'000'000'000, 1000};
+  ql::WindowModel window_;
+  ql::emu::Copier* copier_ = nullptr;
+  bool ok_ = false;
+};
+
+std::uint64_t PortOps(ql::emu::Copier& copier) {
+  return copier.PortInCount() + copier.PortOutCount() + copier.NotPortBitCount();
+}
+
+double SecondsOf(const std::chrono::steady_clock::time_point& start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The bare byte layer moving bytes data bytes: one command packet per 16 KB
+// (so the copier stays in step) and then only SendByte / ReceiveByte.
+void MoveBareBytes(bool send, std::size_t bytes) {
+  for (std::size_t done = 0; done < bytes; done += kChunk) {
+    if (send) {
+      ql::SendCommand(ql::CopierCommand::WriteMemory, 0x8000, kChunk);
+      for (std::size_t k = 0; k <= kChunk; ++k) ql::SendByte(static_cast<std::uint8_t>(k));
+    } else {
+      ql::SendCommand(ql::CopierCommand::ReadMemory, 0x4000, kChunk);
+      for (std::size_t k = 0; k <= kChunk; ++k) benchmark::DoNotOptimize(ql::ReceiveByte());
+    }
+  }
+}
+
+void ReportFigures(benchmark::State& state, double transferSeconds, double bareSeconds, std::uint64_t ops) {
+  const double transfers = static_cast<double>(state.iterations());
+  const double bytes = transfers * kImageSize;
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+  state.counters["seconds_per_transfer"] = transferSeconds / transfers;
+  state.counters["MB_per_s"] = bytes / (1024.0 * 1024.0) / transferSeconds;
+  state.counters["port_ops_per_byte"] = static_cast<double>(ops) / bytes;
+  state.counters["ratio_to_bare_bytes"] = transferSeconds / bareSeconds;
+}
+
+void BM_SwcUpload4MB(benchmark::State& state) {
+  BenchLink link(ql::emu::Device::Swc);
+  if (!link.ok()) {
+    state.SkipWithError("link not bound");
+    return;
+  }
+  const std::string path = (std::filesystem::temp_directory_path() / "quillon-bench-upload.sfc").string();
+  {
+    auto image = Image();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr || std::fwrite(image.data(), 1, image.size(), file) != image.size()) {
+      state.SkipWithError("cannot write the image file");
+      if (file != nullptr) std::fclose(file);
+      return;
+    }
+    std::fclose(file);
+  }
+  ql::RomPath = path;
+
+  const std::uint64_t opsBefore = PortOps(link.copier());
+  double transferSeconds = 0;
+  for (auto _ : state) {
+    link.window().ClearRecords();
+    const auto start = std::chrono::steady_clock::now();
+    if (!ql::UploadRom(false)) state.SkipWithError("upload failed");
+    transferSeconds += SecondsOf(start);
+  }
+  const std::uint64_t ops = PortOps(link.copier()) - opsBefore;
+
+  const auto bareStart = std::chrono::steady_clock::now();
+  for (std::int64_t i = 0; i < state.iterations(); ++i) MoveBareBytes(true, kImageSize);
+  ReportFigures(state, transferSeconds, SecondsOf(bareStart), ops);
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_SwcUpload4MB)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_SmdCartridgeDownload4MB(benchmark::State& state) {
+  BenchLink link(ql::emu::Device::Smd);
+  if (!link.ok()) {
+    state.SkipWithError("link not bound");
+    return;
+  }
+  link.copier().SetCartridge(Image(), false);
+
+  const std::uint64_t opsBefore = PortOps(link.copier());
+  double transferSeconds = 0;
+  for (auto _ : state) {
+    link.window().ClearRecords();
+    link.window().QueueSaveAnswer("/dev/null");  // the wire, not the disk, is measured
+    const auto start = std::chrono::steady_clock::now();
+    ql::DownloadCartridgeRom();
+    transferSeconds += SecondsOf(start);
+    if (!link.window().Messages().empty()) state.SkipWithError(link.window().Messages()[0].text.c_str());
+  }
+  const std::uint64_t ops = PortOps(link.copier()) - opsBefore;
+
+  const auto bareStart = std::chrono::steady_clock::now();
+  for (std::int64_t i = 0; i < state.iterations(); ++i) MoveBareBytes(false, kImageSize);
+  ReportFigures(state, transferSeconds, SecondsOf(bareStart), ops);
+}
+BENCHMARK(BM_SmdCartridgeDownload4MB)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BareSendBytes4MB(benchmark::State& state) {
+  BenchLink link(ql::emu::Device::Swc);
+  for (auto _ : state) MoveBareBytes(true, kImageSize);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kImageSize));
+}
+BENCHMARK(BM_BareSendBytes4MB)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BareReceiveBytes4MB(benchmark::State& state) {
+  BenchLink link(ql::emu::Device::Smd);
+  for (auto _ : state) MoveBareBytes(false, kImageSize);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kImageSize));
+}
+BENCHMARK(BM_BareReceiveBytes4MB)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
