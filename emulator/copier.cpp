@@ -254,9 +254,12 @@ void Copier::PortOut(std::uint16_t port, std::uint8_t value) {
     case kControlRegister: {
       // The copier sees the STROBE line, so writing the whole register
       // with bit 0 changed is a step as much as inverting it.
-      const bool edge = ((impl_->control ^ value) & 1) != 0;
+      const std::uint8_t changed = impl_->control ^ value;
       impl_->control = value;
-      if (edge) impl_->Step();
+      if (changed & 1) impl_->Step();
+      // Anything but a plain STROBE flip is the PC releasing or parking the
+      // port: a moment to keep the state, in case the process is cut short.
+      if (changed != 1) impl_->Save();
       break;
     }
     default:

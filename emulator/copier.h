@@ -57,11 +57,13 @@ class Copier final : public PortIo {
   std::vector<std::uint8_t>& Sram();          // 32 KB
   std::vector<std::uint8_t>& RealTimeArea();  // SWC, 256 KB behind the signature
   std::uint8_t SmdMode() const;               // last value written to 0x2001
-  // Lines as events.log holds them: "F 05 08 00 00", "W 2001 03".
+  // Lines as events.log holds them: "F 05 08 00 00", "W 2001 03". Only this
+  // copier's own; events.log keeps those of earlier runs too.
   const std::vector<std::string>& Events() const;
   // Plug in (or, with an empty image, remove) a plain cartridge image.
   void SetCartridge(std::vector<std::uint8_t> image, bool hiRom);
-  // Makes one SWC DRAM bank drop writes (a copier with less memory).
+  // Makes one SWC DRAM bank drop writes (a copier with less memory); the
+  // bank as the page register decodes it (bank & 0x7F), whatever 0xC010 holds.
   void SetBankWritable(std::uint8_t bank, bool writable);
 
   // Wire counters.
@@ -76,7 +78,9 @@ class Copier final : public PortIo {
   // Bytes of DRAM held: up to the highest page ever written (what dram.bin gets).
   std::size_t DramSize() const;
 
-  void SaveState();  // to options().stateDir, when set
+  // To options().stateDir, when set. Also done after every function packet
+  // and SMD mode write, when the PC parks the port, and by the destructor.
+  void SaveState();
 
  private:
   struct Impl;

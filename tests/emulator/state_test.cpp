@@ -121,6 +121,20 @@ TEST_F(StateFolderTest, FunctionPacketSavesAtOnceAndEventsAppendAcrossRuns) {
   EXPECT_EQ(ReadText(folder_ / "nested" / "events.log"), "F 05 08 00 00\nF 01 2D 00 00\nF 02 00 00 00\n");
 }
 
+TEST_F(StateFolderTest, ParkingThePortSavesButStrobeWritesDoNot) {
+  Copier copier(WithState(), clock_);
+  PcSide pc(copier);
+  ASSERT_TRUE(pc.SelectBankPage(0, 0));
+  ASSERT_TRUE(pc.Write(0x8000, {0x5C}));
+  // A STROBE flip written whole (an inpout caller has no bit inversion).
+  copier.PortOut(0x37A, copier.ControlRegister() ^ 1);
+  EXPECT_FALSE(fs::exists(folder_ / "nested" / "dram.bin"));
+  copier.PortOut(0x378, 0x00);
+  copier.PortOut(0x37A, 0x0C);
+  std::ifstream dram(folder_ / "nested" / "dram.bin", std::ios::binary);
+  EXPECT_EQ(dram.get(), 0x5C);
+}
+
 TEST_F(StateFolderTest, SmdModeWritesAreEventsAndNoRealTimeAreaIsKept) {
   {
     Copier smd(WithState(Device::Smd), clock_);
