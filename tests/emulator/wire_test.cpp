@@ -51,6 +51,32 @@ TEST_F(WireTest, WholeControlWriteThatFlipsStrobeIsAStep) {
   EXPECT_EQ(copier_.PortIn(0x37A), 0x0C);
 }
 
+// A port library without bit inversion: STROBE is flipped by reading the
+// control register and writing it back whole.
+TEST_F(WireTest, ReadModifyWriteStrobeCarriesWholePackets) {
+  const auto strobe = [this] { copier_.PortOut(0x37A, copier_.PortIn(0x37A) ^ 1); };
+  const auto send = [&](std::uint8_t b) {
+    ASSERT_EQ(copier_.PortIn(0x379) & 0x80, 0x80);
+    copier_.PortOut(0x378, b);
+    strobe();
+  };
+  for (std::uint8_t b : PcSide::PacketBytes(0, 0x00, 0x10, 1, 0)) send(b);
+  send(0xC3);
+  send(0xC3 ^ 0x81);
+  for (std::uint8_t b : PcSide::PacketBytes(1, 0x00, 0x10, 1, 0)) send(b);
+  std::uint8_t bytes[2] = {};
+  for (auto& byte : bytes) {
+    const std::uint8_t low = (copier_.PortIn(0x379) >> 3) & 0x0F;
+    strobe();
+    const std::uint8_t high = (copier_.PortIn(0x379) << 1) & 0xF0;
+    strobe();
+    byte = high | low;
+  }
+  EXPECT_EQ(bytes[0], 0xC3);
+  EXPECT_EQ(bytes[1], 0xC3 ^ 0x81);
+  EXPECT_EQ(copier_.NotPortBitCount(), 0u);
+}
+
 TEST_F(WireTest, RegistersAreAddressedByTheLowTwoBitsOfThePort) {
   PcSide other(copier_, 0x278);
   ASSERT_TRUE(other.Write(0x1234, {1, 2, 3}));
