@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -30,7 +31,31 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
   return true;
 }
 
+namespace {
+
+// Holds Ctrl+C back while a temporary file exists, so an interrupt ends the
+// process only after the file was renamed into place or removed.
+class InterruptsHeld {
+ public:
+  InterruptsHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigprocmask(SIG_BLOCK, &set, &previous_);
+  }
+  ~InterruptsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+}  // namespace
+
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
+  InterruptsHeld held;
   std::string temp = path + ".XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) {
