@@ -203,5 +203,19 @@ TEST_F(RealTimeDownload, TimeoutKeepsThePagesDoneWithoutClosingTheSession) {
   EXPECT_EQ(ProgressTexts(link->window()).back(), "");
 }
 
+TEST_F(RealTimeDownload, TimeoutWhileProbingTheCopierLeavesTheHeader) {
+  emu::Options options;
+  options.fault = emu::Fault::Stall;
+  options.stallAfterBytes = 5;  // inside the page selection of the signature check
+  auto link = OpenSimLink(options);
+  link->window().QueueSaveAnswer(folder.Path("p.rts"));
+
+  DownloadRealTimeSave();
+
+  EXPECT_EQ(link->window().Messages().size(), 1u);
+  EXPECT_EQ(ReadWholeFile(folder.Path("p.rts")), CopierHeaderOf(0, 0, CopierFileType::SwcRealTime));
+  EXPECT_EQ(ProgressTexts(link->window()), std::vector<std::string>{""});
+}
+
 }  // namespace
 }  // namespace ql::testing
