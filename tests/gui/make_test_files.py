@@ -2,6 +2,7 @@
 """Writes the small files the end-to-end tests load: a Super NES ROM image
 with a valid internal header, its SRAM and patch companions, and a plain
 cartridge image for the emulated copier."""
+import random
 import struct
 import sys
 from pathlib import Path
@@ -10,7 +11,9 @@ TITLE = b"QUILLON GUI TEST"
 
 
 def snes_rom(size=256 * 1024, title=TITLE, seed=1):
-    data = bytearray((i * 7 + seed) & 0xFF for i in range(size))
+    # Varied bytes: the copier's cartridge detection takes a ROM whose
+    # samples at the same offset of every 8 KB all agree for an empty slot.
+    data = bytearray(random.Random(seed).randbytes(size))
     header = bytearray(64)
     header[0:21] = title.ljust(21, b" ")
     header[0x15] = 0x20  # fast LoROM
@@ -25,7 +28,8 @@ def snes_rom(size=256 * 1024, title=TITLE, seed=1):
     return bytes(data)
 
 
-def ips_patch(offset=0x100, payload=b"PATCHED!"):
+def ips_patch(offset=0x1100, payload=b"PATCHED!"):
+    # Patch offsets count in a file with a 512-byte copier header.
     return b"PATCH" + offset.to_bytes(3, "big") + len(payload).to_bytes(2, "big") + payload + b"EOF"
 
 

@@ -7,6 +7,7 @@
 // program, since Wine keeps menus private to their process.
 //
 //   inspect dump                 the main window, its menu and every other window of the program
+//   inspect controls             the same without the menu
 //   inspect command ID           posts WM_COMMAND ID to the main window
 //   inspect close                posts WM_CLOSE to the main window
 //   inspect dismiss CAPTION      ends the program's window with that caption (IDOK, then IDCANCEL)
@@ -44,8 +45,7 @@ std::string Escaped(const std::string& text) {
 std::string WindowText(HWND window) {
   char text[2048] = {};
   // WM_GETTEXT rather than GetWindowText: the control belongs to another process.
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
-                      nullptr);
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000, nullptr);
   return text;
 }
 
@@ -53,6 +53,16 @@ std::string ClassOf(HWND window) {
   char name[128] = {};
   GetClassNameA(window, name, sizeof name);
   return name;
+}
+
+// A top-level caption without sending a message: a window whose thread is
+// busy (or still starting) must not stall the search.
+std::string Caption(HWND window) {
+  WCHAR wide[256] = {};
+  InternalGetWindowText(window, wide, 256);
+  char text[512] = {};
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+  return text;
 }
 
 // The main window: caption "Quillon Link" with a menu bar (a message box may
@@ -64,7 +74,7 @@ HWND FindMainWindow() {
   EnumWindows(
       [](HWND window, LPARAM param) -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
-        if (GetMenu(window) != nullptr && WindowText(window) == kMainCaption) {
+        if (GetMenu(window) != nullptr && Caption(window) == kMainCaption) {
           s->found = window;
           return FALSE;
         }
@@ -142,18 +152,18 @@ void DumpChildren(HWND parent, const char* kind, HWND focus) {
   }
 }
 
-int Dump(HWND main) {
+int Dump(HWND main, bool withMenu) {
   DWORD process = 0;
   const DWORD thread = GetWindowThreadProcessId(main, &process);
   GUITHREADINFO gui = {};
   gui.cbSize = sizeof gui;
   GetGUIThreadInfo(thread, &gui);
   std::printf("main\t%d\t%d\t%s\n", IsWindowEnabled(main) ? 1 : 0, IsWindowVisible(main) ? 1 : 0,
-              Escaped(WindowText(main)).c_str());
+              Escaped(Caption(main)).c_str());
   DumpChildren(main, "control", gui.hwndFocus);
-  DumpMenuThroughProbe(process);
+  if (withMenu) DumpMenuThroughProbe(process);
   for (HWND window : ProcessWindows(main)) {
-    std::printf("window\t%s\t%s\n", ClassOf(window).c_str(), Escaped(WindowText(window)).c_str());
+    std::printf("window\t%s\t%s\n", ClassOf(window).c_str(), Escaped(Caption(window)).c_str());
     DumpChildren(window, "child", gui.hwndFocus);
   }
   return 0;
@@ -161,7 +171,7 @@ int Dump(HWND main) {
 
 int Dismiss(HWND main, const std::string& caption) {
   for (HWND window : ProcessWindows(main)) {
-    if (WindowText(window) != caption) continue;
+    if (Caption(window) != caption) continue;
     // A message box with only OK answers IDOK; the common dialogs end on IDCANCEL.
     HWND ok = GetDlgItem(window, IDOK);
     PostMessageA(window, WM_COMMAND, ok != nullptr ? IDOK : IDCANCEL, 0);
@@ -185,8 +195,8 @@ int Version(const char* file) {
     std::printf("productversion\t%u.%u.%u.%u\n", HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
                 HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
   }
-  for (const char* name : {"Comments", "CompanyName", "FileDescription", "InternalName", "OriginalFilename",
-                           "ProductName"}) {
+  for (const char* name :
+       {"Comments", "CompanyName", "FileDescription", "InternalName", "OriginalFilename", "ProductName"}) {
     char* value = nullptr;
     const std::string key = std::string("\\StringFileInfo\\040904b0\\") + name;
     if (VerQueryValueA(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) && value != nullptr)
@@ -199,7 +209,7 @@ int Version(const char* file) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: inspect dump | command ID | close | dismiss CAPTION | version FILE\n");
+    std::fprintf(stderr, "usage: inspect dump | controls | command ID | close | dismiss CAPTION | version FILE\n");
     return 2;
   }
   const std::string verb = argv[1];
@@ -210,7 +220,8 @@ int main(int argc, char** argv) {
     std::printf("nowindow\n");
     return 3;
   }
-  if (verb == "dump") return Dump(main);
+  if (verb == "dump") return Dump(main, true);
+  if (verb == "controls") return Dump(main, false);
   if (verb == "command" && argc == 3) {
     PostMessageA(main, WM_COMMAND, static_cast<WPARAM>(std::strtoul(argv[2], nullptr, 0)), 0);
     return 0;

@@ -34,9 +34,10 @@ HWND MainWindowOfThisProcess() {
         DWORD process = 0;
         GetWindowThreadProcessId(window, &process);
         if (process != GetCurrentProcessId() || GetMenu(window) == nullptr) return TRUE;
-        char caption[64] = {};
-        GetWindowTextA(window, caption, sizeof caption);
-        if (std::string(caption) != "Quillon Link") return TRUE;
+        // No message to the window's thread: it may be the one that is busy.
+        WCHAR caption[64] = {};
+        InternalGetWindowText(window, caption, 64);
+        if (std::wstring(caption) != L"Quillon Link") return TRUE;
         reinterpret_cast<Search*>(param)->found = window;
         return FALSE;
       },
