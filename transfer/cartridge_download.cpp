@@ -100,28 +100,37 @@ void CopySwcCartridge(BlockCopier& copier, OutputFile& file, std::vector<std::ui
   }
 }
 
-}  // namespace
+// What the operation holds while it talks to the copier; the clean-up runs
+// on every way out once the file exists.
+struct CartridgeDownload {
+  OutputFile file;
+  std::string path;
+  bool fileCreated = false;
+  bool writeFailed = false;
+};
 
-void DownloadCartridgeRom() {
+// The cartridge size (SMD units or SWC banks, 0 when there is none); false
+// after a message when the SMD size never passes its check byte.
+bool FindCartridge(bool smd, std::uint8_t& size, bool& hiRom) {
+  if (!smd) {
+    if (!DetectCartridge(&size, &hiRom)) size = 0;
+    return true;
+  }
+  std::optional<std::uint8_t> units = ReadSmdCartridgeUnits();
+  if (!units) {
+    ShowTransferError(CartridgeSizeUnreadableText(), kCaption);
+    return false;
+  }
+  size = *units;
+  return true;
+}
+
+// Steps up to the end of the copy; lets LinkTimeout through.
+void RunCartridgeDownload(CartridgeDownload& download) {
   const bool smd = SelectedDevice == kDeviceSmd;
   std::uint8_t size = 0;
   bool hiRom = false;
-  if (smd) {
-    std::optional<std::uint8_t> units;
-    try {
-      units = ReadSmdCartridgeUnits();
-    } catch (const LinkTimeout&) {
-      ReportLinkTimeout();
-      return;
-    }
-    if (!units) {
-      ShowTransferError(CartridgeSizeUnreadableText(), kCaption);
-      return;
-    }
-    size = *units;
-  } else if (!DetectCartridge(&size, &hiRom)) {
-    size = 0;
-  }
+  if (!FindCartridge(smd, size, hiRom)) return;
   if (size == 0) {
     ShowTransferError(kNoCartridgeText, kCaption);
     return;
@@ -129,7 +138,8 @@ void DownloadCartridgeRom() {
 
   SaveFileRequest request = CartridgeSaveRequest(SelectedDevice);
   if (!UI().AskSaveFileName(request)) return;
-  const std::string path = request.fileName;
+  download.path = request.fileName;
+  const std::string& path = download.path;
 
   std::vector<std::uint8_t> buffer;
   try {
@@ -138,43 +148,52 @@ void DownloadCartridgeRom() {
     ShowTransferError(OutOfMemoryText(path), kCaption);
     return;
   }
-  OutputFile file;
-  if (!file.Create(path)) {
-    ShowTransferError(CannotCreateText(path, file.Error()), kCaption);
+  if (!download.file.Create(path)) {
+    ShowTransferError(CannotCreateText(path, download.file.Error()), kCaption);
     return;
   }
+  download.fileCreated = true;
 
-  bool writeFailed = false;
   const std::uint32_t headerBlocks = smd ? size * 8u : size * (hiRom ? 8u : 4u);
   const std::uint32_t total = smd ? size * 1024u : size * (hiRom ? 512u : 256u);
+  std::uint8_t mode = 0;
+  bool sramCodeKnown = true;
+  if (!smd) {
+    std::optional<std::uint8_t> code = ReadCartridgeSramSizeCode();
+    // Unreadable: assume no SRAM until the cartridge header passes by.
+    sramCodeKnown = code.has_value();
+    mode = SwcModeByteFor(code.value_or(0), headerBlocks, hiRom);
+  }
+  FillCopierHeader(buffer.data(), static_cast<std::uint16_t>(headerBlocks), mode,
+                   smd ? CopierFileType::SmdRom : CopierFileType::SwcRom);
+  if (!download.file.Write(buffer.data(), kCopierHeaderSize)) {
+    download.writeFailed = true;
+    ShowTransferError(CannotWriteText(path, download.file.Error()), kCaption);
+    return;
+  }
+  BlockCopier copier(download.file, path, buffer, total);
+  if (smd) {
+    CopySmdCartridge(copier, size);
+  } else {
+    CopySwcCartridge(copier, download.file, buffer, size, hiRom, headerBlocks, sramCodeKnown);
+  }
+  download.writeFailed = copier.End() == CopyEnd::WriteFailed;
+}
+
+}  // namespace
+
+void DownloadCartridgeRom() {
+  CartridgeDownload download;
   try {
-    std::uint8_t mode = 0;
-    bool sramCodeKnown = true;
-    if (!smd) {
-      std::optional<std::uint8_t> code = ReadCartridgeSramSizeCode();
-      // Unreadable: assume no SRAM until the cartridge header passes by.
-      sramCodeKnown = code.has_value();
-      mode = SwcModeByteFor(code.value_or(0), headerBlocks, hiRom);
-    }
-    FillCopierHeader(buffer.data(), static_cast<std::uint16_t>(headerBlocks), mode,
-                     smd ? CopierFileType::SmdRom : CopierFileType::SwcRom);
-    if (!file.Write(buffer.data(), kCopierHeaderSize)) {
-      writeFailed = true;
-      ShowTransferError(CannotWriteText(path, file.Error()), kCaption);
-    } else {
-      BlockCopier copier(file, path, buffer, total);
-      if (smd) {
-        CopySmdCartridge(copier, size);
-      } else {
-        CopySwcCartridge(copier, file, buffer, size, hiRom, headerBlocks, sramCodeKnown);
-      }
-      writeFailed = copier.End() == CopyEnd::WriteFailed;
-    }
+    RunCartridgeDownload(download);
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
   }
+  if (!download.fileCreated) return;
   ClearTransferProgress();
-  if (!file.Close() && !writeFailed) ShowTransferError(CannotWriteText(path, file.Error()), kCaption);
+  if (!download.file.Close() && !download.writeFailed) {
+    ShowTransferError(CannotWriteText(download.path, download.file.Error()), kCaption);
+  }
 }
 
 }  // namespace ql
