@@ -6,6 +6,7 @@ of io.dll (options in QUILLON_SIM, memory and events in a state folder).
     gui_tests.py run NAME WORK WIN64DIR  run one test in a copy of it
     gui_tests.py list                    the test names
 """
+import random
 import shutil
 import sys
 import time
@@ -111,6 +112,8 @@ def test_open_loads_rom_and_companions(s: Session):
     types = [c["text"] for c in w.window("Open")["children"] if c["id"] == 1136]
     check(types == ["ROM Image (*.swc, *.smc, *.sfc, *.fig)"], f"file type shown: {types}")
     s.dismiss("Open")
+    w = s.wait_for(lambda w: w.window("Open") is None, 15, "the Open dialog to close")
+    check(w.text(1013) == "game.smc", "cancelling the Open dialog changed the slots")
 
 
 def test_upload_and_run(s: Session):
@@ -264,6 +267,37 @@ def test_inpout_fallback(s: Session):
     s.keys("F5")
     s.wait_for(lambda w: "F 01" in " ".join(s.events()) and idle(w), 120, "the upload through inpoutx64.dll")
     check((s.state / "header.bin").exists(), "no upload header through the fall-back library")
+
+
+def test_download_through_save_dialog(s: Session):
+    s.state.mkdir()
+    saved_sram = bytes(random.Random(7).randbytes(32768))
+    (s.state / "sram.bin").write_bytes(saved_sram)
+    s.port_library("io.dll")
+    s.start("device=swc")
+
+    s.focus_main()
+    s.keys("F9")
+    w = s.wait_for(lambda w: w.window("Save As") is not None, 30, "the SRAM save dialog")
+    types = [c["text"] for c in w.window("Save As")["children"] if c["id"] == 1136]
+    check(types == ["Backup Battery Data (*.bbd)"], f"file type shown: {types}")
+    check(running(w), "the menus are not grey while the download job asks for a name")
+    target = s.files / "saved.srm"
+    s.focus_window("Save As")
+    s.type_text(windows_path(target))
+    s.keys("Return")
+    s.wait_for(lambda w: idle(w) and w.window("Save As") is None, 60, "the SRAM download to end")
+    check(target.read_bytes() == saved_sram, "the downloaded .srm file is not the copier's SRAM")
+
+    # F10 reaches the window too (not the menu bar); cancelling its dialog ends the job.
+    s.focus_main()
+    s.keys("F10")
+    w = s.wait_for(lambda w: w.window("Save As") is not None, 30, "the real-time save dialog")
+    types = [c["text"] for c in w.window("Save As")["children"] if c["id"] == 1136]
+    check(types == ["Real-time Save (*.rts)"], f"file type shown: {types}")
+    s.dismiss("Save As")
+    s.wait_for(idle, 15, "the cancelled download to end")
+    check(sorted(p.name for p in s.files.iterdir()) == ["saved.srm"], "a cancelled download wrote a file")
 
 
 def test_exit_during_job(s: Session):

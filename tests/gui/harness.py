@@ -227,10 +227,14 @@ class Session:
         return subprocess.run(["xdotool", *args], env=self.env(), capture_output=True, text=True, timeout=30)
 
     def focus_main(self):
-        found = self.xdotool("search", "--onlyvisible", "--name", f"^{MAIN_CAPTION}$").stdout.split()
+        self.focus_window(MAIN_CAPTION)
+
+    def focus_window(self, caption: str):
+        # No window manager here: the keyboard goes where we put the X focus.
+        found = self.xdotool("search", "--onlyvisible", "--name", f"^{caption}$").stdout.split()
         if not found:
-            raise GuiFailure("no X window for the main window")
-        self.xdotool("windowfocus", "--sync", found[0])
+            raise GuiFailure(f"no X window {caption!r}")
+        self.xdotool("windowfocus", "--sync", found[-1])
 
     def keys(self, *keys):
         self.xdotool("key", "--delay", "30", *keys)

@@ -10,7 +10,7 @@
 //   inspect controls             the same without the menu
 //   inspect command ID           posts WM_COMMAND ID to the main window
 //   inspect close                posts WM_CLOSE to the main window
-//   inspect dismiss CAPTION      ends the program's window with that caption (IDOK, then IDCANCEL)
+//   inspect dismiss CAPTION      ends the program's window with that caption (Cancel, or OK)
 //   inspect version FILE         the version block of FILE
 //
 // Exit status 0, or 3 when the main window does not exist.
@@ -67,39 +67,38 @@ std::string Caption(HWND window) {
 
 // The main window: caption "Quillon Link" with a menu bar (a message box may
 // carry the same caption).
-HWND FindMainWindow() {
-  struct Search {
-    HWND found = nullptr;
-  } search;
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        if (GetMenu(window) != nullptr && Caption(window) == kMainCaption) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+BOOL CALLBACK MatchMainWindow(HWND window, LPARAM found) {
+  if (GetMenu(window) == nullptr || Caption(window) != kMainCaption) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
 }
 
+HWND FindMainWindow() {
+  HWND found = nullptr;
+  EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+struct ProcessSearch {
+  DWORD process;
+  HWND main;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<ProcessSearch*>(param);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == search->process && window != search->main && IsWindowVisible(window))
+    search->windows.push_back(window);
+  return TRUE;
+}
+
+// The program's other visible top-level windows: message boxes, file dialogs.
 std::vector<HWND> ProcessWindows(HWND main) {
-  struct Search {
-    DWORD process;
-    HWND main;
-    std::vector<HWND> windows;
-  } search{0, main, {}};
+  ProcessSearch search{0, main, {}};
   GetWindowThreadProcessId(main, &search.process);
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process == s->process && window != s->main && IsWindowVisible(window)) s->windows.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
   return search.windows;
 }
 
@@ -172,9 +171,9 @@ int Dump(HWND main, bool withMenu) {
 int Dismiss(HWND main, const std::string& caption) {
   for (HWND window : ProcessWindows(main)) {
     if (Caption(window) != caption) continue;
-    // A message box with only OK answers IDOK; the common dialogs end on IDCANCEL.
-    HWND ok = GetDlgItem(window, IDOK);
-    PostMessageA(window, WM_COMMAND, ok != nullptr ? IDOK : IDCANCEL, 0);
+    // Cancel where there is one (file dialogs); a box with only OK ends on IDOK.
+    const bool hasCancel = GetDlgItem(window, IDCANCEL) != nullptr;
+    PostMessageA(window, WM_COMMAND, hasCancel ? IDCANCEL : IDOK, 0);
     return 0;
   }
   std::fprintf(stderr, "no window \"%s\"\n", caption.c_str());

@@ -25,24 +25,22 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
+BOOL CALLBACK MatchMainWindow(HWND window, LPARAM found) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId() || GetMenu(window) == nullptr) return TRUE;
+  // No message to the window's thread: it may be the one that is busy.
+  WCHAR caption[64] = {};
+  InternalGetWindowText(window, caption, 64);
+  if (std::wstring(caption) != L"Quillon Link") return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 HWND MainWindowOfThisProcess() {
-  struct Search {
-    HWND found = nullptr;
-  } search;
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process != GetCurrentProcessId() || GetMenu(window) == nullptr) return TRUE;
-        // No message to the window's thread: it may be the one that is busy.
-        WCHAR caption[64] = {};
-        InternalGetWindowText(window, caption, 64);
-        if (std::wstring(caption) != L"Quillon Link") return TRUE;
-        reinterpret_cast<Search*>(param)->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  HWND found = nullptr;
+  EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 void DumpMenu(HMENU menu, const std::string& path, std::string& out) {
