@@ -13,7 +13,25 @@ wait_for_file() {
   return 1
 }
 
-elapsed_since() { echo $(($(date +%s%N) / 1000000 - $1)); }
+# Waits up to $2 seconds for process $1 and sets STATUS; a process still running
+# then is killed and counts as a failure (255), so a lost Ctrl+C cannot hang the test.
+wait_bounded() {
+  local i
+  ERR=""
+  for i in $(seq 1 $(($2 * 10))); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$1" 2>/dev/null; then
+    kill -KILL "$1"
+    wait "$1" 2>/dev/null
+    STATUS=255
+    fail "still running $2 s after Ctrl+C"
+    return
+  fi
+  wait "$1"
+  STATUS=$?
+}
 
 RTS_HEADER_PY="bytes(8) + bytes([0xAA, 0xBB, 8]) + bytes(501)"
 
@@ -24,12 +42,8 @@ group "one Ctrl+C"
 PID=$!
 wait_for_file partial.rts || fail "the download never created its file"
 kill -INT $PID
-START=$(($(date +%s%N) / 1000000))
-wait $PID
-STATUS=$?
+wait_bounded $PID 20
 expect_status 130 "cancelled download"
-CHECKS=$((CHECKS + 1))
-[ "$(elapsed_since "$START")" -lt 20000 ] || fail "the cancel was not noticed between blocks"
 expect_py "the partial file is kept: the header and whole pages only" "
 d = open('partial.rts','rb').read()
 print(d[:512] == $RTS_HEADER_PY and (len(d) - 512) % 8192 == 0 and len(d) < 512 + 32 * 8192)"
@@ -48,12 +62,8 @@ sleep 0.3
 CHECKS=$((CHECKS + 1))
 kill -0 $PID 2>/dev/null || fail "the first Ctrl+C ended the process inside a block"
 kill -INT $PID
-START=$(($(date +%s%N) / 1000000))
-wait $PID
-STATUS=$?
+wait_bounded $PID 2
 expect_status 130 "second Ctrl+C"
-CHECKS=$((CHECKS + 1))
-[ "$(elapsed_since "$START")" -lt 2000 ] || fail "the second Ctrl+C did not end the process at once"
 expect_py "the file written so far is kept" "print(open('twice.rts','rb').read()[:512] == $RTS_HEADER_PY)"
 
 finish
