@@ -156,6 +156,17 @@ def test_cancel_stops_before_execute(s: Session):
     check(w.text(1013) == "game.smc", "ROM slot changed during a job")
     check(w.window("Open") is None, "the Open dialog came up during a job")
 
+    # Files dropped meanwhile are refused with a message and load nothing.
+    other = s.files / "other.srm"
+    other.write_bytes(bytes(8192))
+    s.drop(other)
+    w = s.wait_for(lambda w: w.window("Quillon Link") is not None, 15, "the refused-drop message")
+    texts = " ".join(c["text"] for c in w.window("Quillon Link")["children"])
+    check("A transfer is running" in texts, f"refused-drop message: {texts!r}")
+    s.dismiss("Quillon Link")
+    w = s.wait_for(lambda w: w.window("Quillon Link") is None, 15, "the message to close")
+    check(w.text(1021) == "game.srm", f"a drop during a job changed the SRAM slot: {w.text(1021)!r}")
+
     s.focus_main()
     s.keys("Return")  # the default button: Cancel
     s.wait_for(idle, 60, "the cancelled job to end")
@@ -163,6 +174,27 @@ def test_cancel_stops_before_execute(s: Session):
     check(events == [], f"a cancelled upload still executed: {events}")
     w = s.read()
     check(w.text(1013) == "game.smc" and not w.items[40010]["grey"], "the window did not return to its loaded state")
+
+
+def test_drop_fills_slots_from_the_drop(s: Session):
+    write_set(s.files)
+    other = s.files / "other.srm"
+    other.write_bytes(bytes(range(256)) * 32)
+    (s.files / "game.rts").write_bytes(b"")  # not a real-time save: the search finds nothing
+    s.start()
+    s.drop(s.files / "game.smc", other, s.files / "game.ips")
+    w = s.wait_for(lambda w: w.text(1013) == "game.smc", 15, "the dropped ROM")
+    check(w.text(1021) == "other.srm", f"the dropped SRAM file was replaced by the companion: {w.text(1021)!r}")
+    check(w.text(1023) == "game.ips", f"patch field: {w.text(1023)!r}")
+    check(w.text(1022).strip() == "" and not w.controls[1011]["enabled"], "real-time slot after the drop")
+    check(not w.items[40016]["grey"] and not w.items[40017]["grey"], "upload items after the drop")
+
+    # A patch dropped alone keeps the ROM; no companion search runs.
+    (s.files / "game.srm").unlink()
+    s.drop(s.files / "game.ips")
+    time.sleep(1.0)
+    w = s.read()
+    check(w.text(1013) == "game.smc" and w.text(1021) == "other.srm", "a patch alone changed the other slots")
 
 
 def test_cartridge_info(s: Session):

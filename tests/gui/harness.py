@@ -128,7 +128,7 @@ class Session:
             stderr=subprocess.DEVNULL,
         )
         self.display = ":" + self.xvfb.stdout.readline().decode().strip()
-        for name in ("Quillon.exe", "inspect.exe", "menu_probe.dll"):
+        for name in ("Quillon.exe", "inspect.exe", "window_probe.dll"):
             shutil.copy(self.win64 / "bin" / name, self.app / name)
         # Bring the prefix up (wineserver, services, desktop) with no pipes
         # attached: those daemons outlive the command that starts them, and
@@ -216,6 +216,12 @@ class Session:
 
     def command(self, command_id: int):
         self.inspect("command", str(command_id))
+
+    def drop(self, *paths: Path):
+        """Drops the files on the main window, as a drag from the desktop does."""
+        result = self.inspect("drop", *(windows_path(p) for p in paths))
+        if f"dropped\t{len(paths)}" not in result.stdout:
+            raise GuiFailure(f"the drop did not reach the window: {result.stdout!r}")
 
     def dismiss(self, caption: str):
         result = self.inspect("dismiss", caption)

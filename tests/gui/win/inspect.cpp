@@ -3,14 +3,16 @@
 // window the program shows) and prints them as tab-separated lines, so the
 // tests check texts and states rather than pixels. It can also post a
 // command or a close request and read an executable's version block.
-// Menus are read by menu_probe.dll (beside this helper) loaded into the
-// program, since Wine keeps menus private to their process.
+// Menus are read, and files dropped, by window_probe.dll (beside this
+// helper) loaded into the program, since Wine keeps menus and drop records
+// private to their process.
 //
 //   inspect dump                 the main window, its menu and every other window of the program
 //   inspect controls             the same without the menu
 //   inspect command ID           posts WM_COMMAND ID to the main window
 //   inspect close                posts WM_CLOSE to the main window
 //   inspect dismiss CAPTION      ends the program's window with that caption (Cancel, or OK)
+//   inspect drop PATH...         drops the files (Windows paths) on the main window
 //   inspect version FILE         the version block of FILE
 //
 // Exit status 0, or 3 when the main window does not exist.
@@ -108,13 +110,13 @@ std::string Folder(const char* path) {
   return folder;
 }
 
-// Loads menu_probe.dll into the program and prints what it wrote.
-void DumpMenuThroughProbe(DWORD process) {
+// Loads window_probe.dll into the program and prints what it wrote.
+void RunProbe(DWORD process) {
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, sizeof self);
   const std::string folder = Folder(self);
-  const std::string probe = folder + "menu_probe.dll";
-  const std::string output = folder + "menu.txt";
+  const std::string probe = folder + "window_probe.dll";
+  const std::string output = folder + "probe.txt";
   DeleteFileA(output.c_str());
 
   HANDLE target = OpenProcess(PROCESS_ALL_ACCESS, FALSE, process);
@@ -160,7 +162,7 @@ int Dump(HWND main, bool withMenu) {
   std::printf("main\t%d\t%d\t%s\n", IsWindowEnabled(main) ? 1 : 0, IsWindowVisible(main) ? 1 : 0,
               Escaped(Caption(main)).c_str());
   DumpChildren(main, "control", gui.hwndFocus);
-  if (withMenu) DumpMenuThroughProbe(process);
+  if (withMenu) RunProbe(process);
   for (HWND window : ProcessWindows(main)) {
     std::printf("window\t%s\t%s\n", ClassOf(window).c_str(), Escaped(Caption(window)).c_str());
     DumpChildren(window, "child", gui.hwndFocus);
@@ -178,6 +180,20 @@ int Dismiss(HWND main, const std::string& caption) {
   }
   std::fprintf(stderr, "no window \"%s\"\n", caption.c_str());
   return 4;
+}
+
+int Drop(HWND main, int count, char** paths) {
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  const std::string list = Folder(self) + "drop.txt";
+  FILE* file = std::fopen(list.c_str(), "wb");
+  if (file == nullptr) return 6;
+  for (int i = 0; i < count; ++i) std::fprintf(file, "%s\n", paths[i]);
+  std::fclose(file);
+  DWORD process = 0;
+  GetWindowThreadProcessId(main, &process);
+  RunProbe(process);
+  return 0;
 }
 
 int Version(const char* file) {
@@ -208,7 +224,9 @@ int Version(const char* file) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: inspect dump | controls | command ID | close | dismiss CAPTION | version FILE\n");
+    std::fprintf(
+        stderr,
+        "usage: inspect dump | controls | command ID | close | dismiss CAPTION | drop PATH... | version FILE\n");
     return 2;
   }
   const std::string verb = argv[1];
@@ -230,5 +248,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (verb == "dismiss" && argc == 3) return Dismiss(main, argv[2]);
+  if (verb == "drop" && argc >= 3) return Drop(main, argc - 2, argv + 2);
   return 2;
 }

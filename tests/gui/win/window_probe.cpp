@@ -1,12 +1,18 @@
-// Loaded into the running program by the inspection helper: menus cannot be
-// read from another process under Wine, so this library reads the main
-// window's menu bar from inside and writes it to menu.txt beside itself
-// (through a temporary name, so the reader never sees half a file), then
-// unloads itself so that the next load runs again.
+// Loaded into the running program by the inspection helper, for what cannot
+// be done from another process under Wine: it reads the main window's menu
+// bar, or, when drop.txt lies beside it, drops the files listed there (one
+// path a line) on the window as the shell would. It answers in probe.txt
+// beside itself (through a temporary name, so the reader never sees half a
+// file), then unloads itself so that the next load runs again.
 #include <windows.h>
+// The shell's drop record needs windows.h first.
+#include <shlobj.h>
 
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -65,16 +71,48 @@ void DumpMenu(HMENU menu, const std::string& path, std::string& out) {
   }
 }
 
+// WM_DROPFILES with a drop record of our own, as a drag from the desktop makes it.
+std::string DropFiles(HWND main, const std::string& listFile) {
+  std::vector<std::string> paths;
+  {
+    std::ifstream list(listFile);
+    for (std::string line; std::getline(list, line);)
+      if (!line.empty()) paths.push_back(line);
+  }
+  DeleteFileA(listFile.c_str());
+  std::string names;
+  for (const auto& path : paths) names += path + '\0';
+  names += '\0';
+  HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size());
+  if (drop == nullptr) return "dropfailed\n";
+  auto* record = static_cast<DROPFILES*>(GlobalLock(drop));
+  record->pFiles = sizeof(DROPFILES);
+  record->fWide = FALSE;
+  std::memcpy(reinterpret_cast<char*>(record) + sizeof(DROPFILES), names.data(), names.size());
+  GlobalUnlock(drop);
+  if (!PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0)) {
+    GlobalFree(drop);
+    return "dropfailed\n";
+  }
+  return "dropped\t" + std::to_string(paths.size()) + "\n";
+}
+
 DWORD WINAPI Probe(LPVOID) {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(self, path, sizeof path);
   std::string folder(path);
   folder.resize(folder.find_last_of('\\') + 1);
-  const std::string finalName = folder + "menu.txt";
-  const std::string tempName = folder + "menu.tmp";
+  const std::string finalName = folder + "probe.txt";
+  const std::string tempName = folder + "probe.tmp";
+  const std::string dropList = folder + "drop.txt";
 
   std::string out;
-  if (HWND main = MainWindowOfThisProcess()) DumpMenu(GetMenu(main), "", out);
+  if (HWND main = MainWindowOfThisProcess()) {
+    if (GetFileAttributesA(dropList.c_str()) != INVALID_FILE_ATTRIBUTES)
+      out = DropFiles(main, dropList);
+    else
+      DumpMenu(GetMenu(main), "", out);
+  }
   out += "end\n";
   if (FILE* file = std::fopen(tempName.c_str(), "wb")) {
     std::fwrite(out.data(), 1, out.size(), file);
