@@ -49,8 +49,11 @@ void OnDropFiles(HDROP drop) {
     // could name another file.
     const UINT length = DragQueryFileA(drop, i, nullptr, 0);
     if (length == 0 || length > 255) continue;
-    if (DragQueryFileA(drop, i, FileNameBuffer, 256) == 0) continue;
-    paths.emplace_back(FileNameBuffer);
+    // Not FileNameBuffer: a download job's save dialog may be using it now,
+    // and a drop during a job is refused only after the names are read.
+    char path[256] = {};
+    if (DragQueryFileA(drop, i, path, sizeof path) == 0) continue;
+    paths.emplace_back(path);
   }
   DragFinish(drop);
   LoadFileBatch(paths);
