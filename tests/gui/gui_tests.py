@@ -197,6 +197,29 @@ def test_drop_fills_slots_from_the_drop(s: Session):
     check(w.text(1013) == "game.smc" and w.text(1021) == "other.srm", "a patch alone changed the other slots")
 
 
+def test_play_button_without_rom_plays_the_cartridge(s: Session):
+    s.port_library("io.dll")
+    s.start("device=swc")
+    # F5's item is grey without a ROM: the accelerator sends nothing.
+    s.focus_main()
+    s.keys("F5")
+    time.sleep(1.0)
+    w = s.read()
+    check(idle(w) and w.others == [], "F5 did something without a ROM")
+    check(not s.events(), f"F5 without a ROM reached the copier: {s.events()}")
+
+    # Enter presses the default button; with no ROM it plays the cartridge,
+    # and an SWC with an empty slot says so.
+    s.keys("Return")
+    w = s.wait_for(lambda w: w.window("Play Cartridge") is not None, 60, "the Play Cartridge message")
+    texts = " ".join(c["text"] for c in w.window("Play Cartridge")["children"])
+    check("No game cartridge is detected" in texts, f"Play Cartridge message: {texts!r}")
+    s.dismiss("Play Cartridge")
+    w = s.wait_for(lambda w: w.window("Play Cartridge") is None and idle(w), 15, "the window to return to idle")
+    check(w.text(1013).strip() == "" and w.items[40010]["grey"], "the window changed after Play Cartridge")
+    check(not [e for e in s.events() if e.startswith("F ")], "play commands sent without a cartridge")
+
+
 def test_cartridge_info(s: Session):
     write_set(s.files)
     s.port_library("io.dll")
