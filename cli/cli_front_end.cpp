@@ -44,6 +44,10 @@ void CliFrontEnd::Note(const std::string& text) {
   if (progress_.Active()) progress_.PrintMessage(stderr, text);
 }
 
+void CliFrontEnd::NoteOnTerminal(const std::string& text) {
+  if (progress_.Redraws()) progress_.PrintMessage(stderr, text);
+}
+
 int FilterIndexForPath(const SaveFileRequest& request, const std::string& path) {
   for (std::size_t i = 0; i < request.filters.size(); ++i) {
     const std::string& pattern = request.filters[i].second;

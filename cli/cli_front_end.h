@@ -33,6 +33,8 @@ class CliFrontEnd final : public WindowModel {
   void PrintError(const std::string& text);  // stderr, as it is
   // A closing remark for someone watching the progress line (stderr; nothing when it is off).
   void Note(const std::string& text);
+  // A note only where the progress line was redrawn and has been erased.
+  void NoteOnTerminal(const std::string& text);
 
  private:
   ProgressLine& progress_;

@@ -164,6 +164,9 @@ int RunCopierCommand(const Invocation& inv, CliFrontEnd& ui) {
     }
     // The job clears the progress line at its end; say where the data went.
     ui.Note(fmt::format("{} {} bytes to {}", Interrupted() ? "Kept" : "Saved", st.st_size, inv.outFile));
+  } else if (IsJobCommand(id) && !ui.FailureShown() && !Interrupted()) {
+    // The job clears its progress line at the end; leave a word that it went through.
+    ui.NoteOnTerminal(fmt::format("{}: done", CommandLabel(inv)));
   }
   return Finish(ui);
 }

@@ -27,6 +27,8 @@ class ProgressLine {
 
   void Update(const std::string& text, std::uint32_t done, std::uint32_t total);
   bool Active() const { return mode_ != Mode::Off; }
+  // Redrawn in place: the line is gone when the job clears the field.
+  bool Redraws() const { return mode_ == Mode::Redraw; }
   // Writes a message to the stream on a clean line (a drawn progress line is erased first).
   void PrintMessage(std::FILE* stream, const std::string& text);
 
