@@ -1,13 +1,11 @@
-// Function packets as events, and the state folder that carries the
-// copier's memory from one run to the next.
-#include <gtest/gtest.h>
-
+// Events, the state folder that carries the copier's memory from one run to
+// the next, and the option text after "sim:".
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "tests/emulator/pc_side.h"
-#include "tests/emulator/test_data.h"
 
 namespace ql::emu::testing {
 namespace {
@@ -15,154 +13,138 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ReadText(const fs::path& path) {
-  std::ifstream in(path);
   std::stringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 
-class StateFolderTest : public ::testing::Test {
+class StateFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("quillon-emu-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  Options WithState(Device device = Device::Swc) const {
-    Options options;
-    options.device = device;
-    options.stateDir = (folder_ / "nested").string();
-    return options;
-  }
-
-  VirtualClock clock_;
-  fs::path folder_;
+  ~StateFolder() override { fs::remove_all(root_); }
+  Options With(Device device = Device::Swc) const { return Make(device, Fault::None, 0, dir_.string()); }
+  const fs::path root_ = fs::temp_directory_path() / ("quillon-emu-" + std::to_string(std::random_device{}()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  const fs::path dir_ = root_ / "nested";
 };
 
-TEST(Events, FunctionPacketsAreRecordedAsUppercaseHexLines) {
-  VirtualClock clock;
-  Copier copier(Options{}, clock);
-  PcSide pc(copier);
-  ASSERT_TRUE(pc.SelectBankPage(0, 0));
-  ASSERT_TRUE(pc.Function(5, 0x40, 0x01, 0));
-  ASSERT_TRUE(pc.Function(1, 0x2C, 0, 0));
-  ASSERT_TRUE(pc.Function(2, 0, 0, 0));
-  ASSERT_TRUE(pc.Function(3, 0xAB, 0xCD, 0xEF));
-  EXPECT_EQ(copier.Events(),
-            (std::vector<std::string>{"F 05 40 01 00", "F 01 2C 00 00", "F 02 00 00 00", "F 03 AB CD EF"}));
-}
-
-TEST(Events, FunctionPacketWithBadCheckIsNotRecorded) {
-  VirtualClock clock;
-  Copier copier(Options{}, clock);
-  PcSide pc(copier);
-  auto packet = PcSide::PacketBytes(6, 2, 0, 0, 0);
-  packet[8] = 0x00;
-  ASSERT_TRUE(pc.SendAll(packet));
-  EXPECT_TRUE(copier.Events().empty());
-}
-
-TEST_F(StateFolderTest, MissingFolderMeansZeroedMemory) {
-  Copier copier(WithState(), clock_);
-  EXPECT_EQ(copier.Sram(), std::vector<std::uint8_t>(32768, 0));
-  EXPECT_EQ(copier.DramSize(), 0u);
-  EXPECT_FALSE(fs::exists(folder_)) << "nothing is written before an event or the end";
-}
-
-TEST_F(StateFolderTest, SecondCopierSeesWhatTheFirstHeld) {
-  const auto header = Pattern(512, 1);
-  const auto block = Pattern(8192, 2);
-  const auto sram = Pattern(32768, 3);
-  const auto area = Pattern(262144, 4);
+TEST_F(StateFolder, SecondCopierSeesWhatTheFirstHeldAndEventsAppend) {
+  const Bytes header = Pattern(512, 1), block = Pattern(8192, 2), sram = Pattern(32768, 3), area = Pattern(262144, 4);
   {
-    Copier first(WithState(), clock_);
-    PcSide pc(first);
-    ASSERT_TRUE(pc.SelectBankPage(0, 0));
-    ASSERT_TRUE(pc.Write(0x0400, header));
-    ASSERT_TRUE(pc.SelectBankPage(0, 2));
-    ASSERT_TRUE(pc.Write(0x8000, block));
-    first.Sram() = sram;
-    first.RealTimeArea() = area;
-    ASSERT_TRUE(pc.Function(5, 3, 0, 0));
+    Rig first(With());
+    ASSERT_TRUE(first.pc.Write(0x0400, header) && first.pc.Page(2) && first.pc.Write(0x8000, block));
+    first.copier.Sram() = sram;
+    first.copier.RealTimeArea() = area;
+    EXPECT_FALSE(fs::exists(root_)) << "nothing is saved before an event";
+    // Function packets: command 6, the four parameters sent as address and length, low byte first.
+    ASSERT_TRUE(first.pc.Command(6, 0x0805));
+    EXPECT_EQ(ReadText(dir_ / "events.log"), "F 05 08 00 00\n") << "a function packet saves at once";
+    ASSERT_TRUE(first.pc.Command(6, 0xAB03, 0xEFCD));
   }
-  EXPECT_EQ(fs::file_size(folder_ / "nested" / "dram.bin"), 3u * 8192) << "only up to the highest page written";
-  EXPECT_EQ(fs::file_size(folder_ / "nested" / "sram.bin"), 32768u);
-  EXPECT_EQ(fs::file_size(folder_ / "nested" / "rtsarea.bin"), 262144u);
-  Copier second(WithState(), clock_);
-  EXPECT_TRUE(std::equal(header.begin(), header.end(), second.UploadHeader().begin()));
-  EXPECT_EQ(second.DramPage(2), block);
-  EXPECT_EQ(second.DramPage(0), std::vector<std::uint8_t>(8192, 0));
-  EXPECT_EQ(second.Sram(), sram);
-  EXPECT_EQ(second.RealTimeArea(), area);
-  EXPECT_TRUE(second.Events().empty()) << "events belong to the run";
+  EXPECT_EQ(fs::file_size(dir_ / "dram.bin"), 3u * 8192) << "up to the highest page written";
+  Rig second(With());
+  EXPECT_EQ(Bytes(second.copier.UploadHeader().begin(), second.copier.UploadHeader().end()), header);
+  EXPECT_EQ(second.copier.DramPage(2), block);
+  EXPECT_EQ(second.copier.Sram(), sram);
+  EXPECT_EQ(second.copier.RealTimeArea(), area);
+  ASSERT_TRUE(second.pc.Command(6, 0x0002));
+  EXPECT_EQ(second.copier.Events(), std::vector<std::string>{"F 02 00 00 00"}) << "events belong to the run";
+  EXPECT_EQ(ReadText(dir_ / "events.log"), "F 05 08 00 00\nF 03 AB CD EF\nF 02 00 00 00\n");
 }
 
-TEST_F(StateFolderTest, FunctionPacketSavesAtOnceAndEventsAppendAcrossRuns) {
-  {
-    Copier first(WithState(), clock_);
-    PcSide pc(first);
-    ASSERT_TRUE(pc.SelectBankPage(0, 0));
-    ASSERT_TRUE(pc.Write(0x8000, {0x99}));
-    ASSERT_TRUE(pc.Function(5, 8, 0, 0));
-    // Saved before the copier goes away.
-    EXPECT_EQ(ReadText(folder_ / "nested" / "events.log"), "F 05 08 00 00\n");
-    std::ifstream dram(folder_ / "nested" / "dram.bin", std::ios::binary);
-    EXPECT_EQ(dram.get(), 0x99);
-    ASSERT_TRUE(pc.Function(1, 0x2D, 0, 0));
-  }
-  {
-    Copier second(WithState(), clock_);
-    PcSide pc(second);
-    ASSERT_TRUE(pc.Function(2, 0, 0, 0));
-    second.SaveState();
-  }
-  EXPECT_EQ(ReadText(folder_ / "nested" / "events.log"), "F 05 08 00 00\nF 01 2D 00 00\nF 02 00 00 00\n");
+TEST_F(StateFolder, ParkingThePortSavesButAStrobeWrittenWholeDoesNot) {
+  Rig rig(With());
+  ASSERT_TRUE(rig.pc.Write(0x8000, {0x5C}));
+  rig.copier.PortOut(0x37A, rig.copier.ControlRegister() ^ 1);
+  EXPECT_FALSE(fs::exists(dir_ / "dram.bin"));
+  rig.copier.PortOut(0x37A, 0x0C);
+  EXPECT_EQ(ReadText(dir_ / "dram.bin").substr(0, 1), "\x5C");
 }
 
-TEST_F(StateFolderTest, ParkingThePortSavesButStrobeWritesDoNot) {
-  Copier copier(WithState(), clock_);
-  PcSide pc(copier);
-  ASSERT_TRUE(pc.SelectBankPage(0, 0));
-  ASSERT_TRUE(pc.Write(0x8000, {0x5C}));
-  // A STROBE flip written whole (an inpout caller has no bit inversion).
-  copier.PortOut(0x37A, copier.ControlRegister() ^ 1);
-  EXPECT_FALSE(fs::exists(folder_ / "nested" / "dram.bin"));
-  copier.PortOut(0x378, 0x00);
-  copier.PortOut(0x37A, 0x0C);
-  std::ifstream dram(folder_ / "nested" / "dram.bin", std::ios::binary);
-  EXPECT_EQ(dram.get(), 0x5C);
-}
-
-TEST_F(StateFolderTest, SmdModeWritesAreEventsAndNoRealTimeAreaIsKept) {
-  {
-    Copier smd(WithState(Device::Smd), clock_);
-    PcSide pc(smd);
-    ASSERT_TRUE(pc.WriteByte(0x2001, 0));
-    ASSERT_TRUE(pc.SelectPage(1));
-    ASSERT_TRUE(pc.Write(0x8000, std::vector<std::uint8_t>(16384, 0x44)));
-    ASSERT_TRUE(pc.WriteByte(0x2001, 7));
+// The SMD map, and its state kept without a real-time area.
+TEST_F(StateFolder, SmdHeaderAt0xDC00DramPagesAndSramHalves) {
+  Rig rig(With(Device::Smd));
+  const Bytes sram = Pattern(32768, 2), header = Pattern(512, 3);
+  rig.copier.Sram() = sram;
+  EXPECT_EQ(rig.pc.Read(0x4000, 16384), Slice(sram, 0, 16384)) << "at power-up";
+  ASSERT_TRUE(rig.pc.Write(0xDC00, header) && rig.pc.Write(0x2001, {0}));
+  EXPECT_EQ(Bytes(rig.copier.UploadHeader().begin(), rig.copier.UploadHeader().end()), header);
+  for (std::uint16_t page : {1, 200, 255}) {
+    ASSERT_TRUE(rig.pc.Page(page) && rig.pc.Write(0x8000, Pattern(16384, page)));
+    EXPECT_EQ(rig.copier.DramPage(page), Pattern(16384, page));
   }
-  EXPECT_EQ(ReadText(folder_ / "nested" / "events.log"), "W 2001 00\nW 2001 07\n");
-  EXPECT_EQ(fs::file_size(folder_ / "nested" / "dram.bin"), 2u * 16384);
-  EXPECT_FALSE(fs::exists(folder_ / "nested" / "rtsarea.bin"));
-  Copier again(WithState(Device::Smd), clock_);
-  EXPECT_EQ(again.DramPage(1), std::vector<std::uint8_t>(16384, 0x44));
+  EXPECT_EQ(rig.copier.DramSize(), 256u * 16384);
+  ASSERT_TRUE(rig.pc.Write(0x2001, {3}));  // after a run an SRAM download finds the SRAM
+  EXPECT_EQ(rig.pc.Read(0x4000, 16384), Slice(sram, 0, 16384));
+  EXPECT_EQ(rig.pc.Read(0x8000, 16384), Slice(sram, 16384, 16384));
+  ASSERT_TRUE(rig.pc.Write(0x2001, {4}) && rig.pc.Write(0x7FFF, {1, 2}));  // one write across both halves
+  EXPECT_EQ(Slice(rig.copier.Sram(), 16383, 2), (Bytes{1, 2}));
+  EXPECT_EQ(rig.copier.SmdMode(), 4);
+  EXPECT_EQ(rig.copier.DramSize(), 256u * 16384);
+  EXPECT_EQ(ReadText(dir_ / "events.log"), "W 2001 00\nW 2001 03\nW 2001 04\n");
+  EXPECT_FALSE(fs::exists(dir_ / "rtsarea.bin"));
+  EXPECT_EQ(Rig(With(Device::Smd)).copier.DramPage(255), Pattern(16384, 255));
 }
 
-TEST_F(StateFolderTest, ShortOrOversizedFilesAreTakenAsFarAsTheyFit) {
-  fs::create_directories(folder_ / "nested");
-  std::ofstream(folder_ / "nested" / "sram.bin", std::ios::binary) << std::string(40000, '\x11');
-  std::ofstream(folder_ / "nested" / "dram.bin", std::ios::binary) << std::string(8193, '\x22');
-  std::ofstream(folder_ / "nested" / "header.bin", std::ios::binary) << "AB";
-  Copier copier(WithState(), clock_);
-  EXPECT_EQ(copier.Sram(), std::vector<std::uint8_t>(32768, 0x11));
-  EXPECT_EQ(copier.DramSize(), 2u * 8192) << "a cut page is completed";
-  EXPECT_EQ(copier.DramPage(1)[0], 0x22);
-  EXPECT_EQ(copier.DramPage(1)[1], 0x00);
-  EXPECT_EQ(copier.UploadHeader()[1], 'B');
-  EXPECT_EQ(copier.UploadHeader()[2], 0);
+TEST_F(StateFolder, ShortOrOversizedFilesAreTakenAsFarAsTheyFit) {
+  fs::create_directories(dir_);
+  std::ofstream(dir_ / "sram.bin", std::ios::binary) << std::string(40000, '\x11');
+  std::ofstream(dir_ / "dram.bin", std::ios::binary) << std::string(8193, '\x22');
+  std::ofstream(dir_ / "header.bin", std::ios::binary) << "AB";
+  Rig rig(With());
+  EXPECT_EQ(rig.copier.Sram(), Bytes(32768, 0x11));
+  EXPECT_EQ(rig.copier.DramSize(), 2u * 8192) << "a cut page is completed";
+  EXPECT_EQ(Slice(rig.copier.DramPage(1), 0, 2), (Bytes{0x22, 0}));
+  EXPECT_EQ(Slice(Bytes(rig.copier.UploadHeader().begin(), rig.copier.UploadHeader().end()), 0, 3),
+            (Bytes{'A', 'B', 0}));
+}
+
+TEST(ParseOptions, GoodTextStartsFromTheDefaults) {
+  const auto parsed = [](const std::string& text) {
+    Options options = Make(Device::Smd, Fault::Stall, 7);
+    std::string error;
+    EXPECT_TRUE(ParseOptions(text, options, error)) << text << ": " << error;
+    return options;
+  };
+  EXPECT_EQ(std::tuple(parsed("").device, parsed("").fault, parsed("").stallAfterBytes),
+            std::tuple(Device::Swc, Fault::None, 0u));
+  EXPECT_EQ(parsed("fault=dead").fault, Fault::Dead);
+  EXPECT_EQ(parsed("fault=badcheck").fault, Fault::BadCheck);
+  EXPECT_EQ(std::tuple(parsed("fault=slow:400").fault, parsed("fault=slow:400").slowMs), std::tuple(Fault::Slow, 400u));
+  EXPECT_EQ(parsed("state=Z:\\x").stateDir, "Z:\\x");
+  const fs::path cart = fs::temp_directory_path() / ("quillon-emu-cart-" + std::to_string(std::random_device{}()));
+  std::ofstream(cart, std::ios::binary) << std::string(131072, '\x5A');
+  const Options options = parsed("device=smd,state=/tmp/a b,cart=" + cart.string() + ",hirom=1,rts=0,fault=stall:123");
+  EXPECT_EQ(std::tuple(options.device, options.stateDir, options.hiRom, options.realTimeSignature, options.fault,
+                       options.stallAfterBytes),
+            std::tuple(Device::Smd, "/tmp/a b", true, false, Fault::Stall, 123u));
+  EXPECT_EQ(Rig(options).pc.ReadByte(0xDFF1), 1) << "the cartridge is plugged in at construction";
+  fs::remove(cart);
+}
+
+// Each bad text fails, names its bad part, and leaves the options alone.
+TEST(ParseOptions, BadPartsAreNamed) {
+  const std::pair<const char*, const char*> cases[] = {{"device=snes", "snes"},
+                                                       {"colour=red", "colour"},
+                                                       {"device", "device"},
+                                                       {"hirom=yes", "hirom"},
+                                                       {"rts=2", "rts"},
+                                                       {"fault=slow", "fault"},
+                                                       {"fault=slow:", "fault"},
+                                                       {"fault=slow:-5", "-5"},
+                                                       {"fault=stall:12x", "stall:12x"},
+                                                       {"fault=stall:99999999999999999999", "fault"},
+                                                       {"fault=melt", "melt"},
+                                                       {"state=", "state"},
+                                                       {"device=swc,,rts=0", "empty"},
+                                                       {"device=swc,", "empty"},
+                                                       {"cart=/nonexistent/c.smc", "/nonexistent/c.smc"}};
+  for (const auto& [text, named] : cases) {
+    Options options = Make(Device::Smd);
+    std::string error;
+    EXPECT_FALSE(ParseOptions(text, options, error)) << text;
+    EXPECT_NE(error.find(named), std::string::npos) << text << " -> " << error;
+    EXPECT_EQ(options.device, Device::Smd) << text;
+  }
 }
 
 }  // namespace

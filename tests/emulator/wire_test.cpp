@@ -1,154 +1,122 @@
-// The handshake and the packet layer, seen from the PC's side of the wire.
-#include <gtest/gtest.h>
-
+// The handshake, the packet layer and the faults, seen from the PC's side.
 #include "tests/emulator/pc_side.h"
 
 namespace ql::emu::testing {
 namespace {
 
-class WireTest : public ::testing::Test {
- protected:
-  VirtualClock clock_;
-  Copier copier_{Options{}, clock_};
-  PcSide pc_{copier_};
-};
-
-TEST_F(WireTest, IdleCopierIsReadyForAByteAndStrobeLatchesTheDataRegister) {
-  EXPECT_EQ(copier_.PortIn(0x379) & 0x80, 0x80);
-  copier_.PortOut(0x378, 0x5A);
-  EXPECT_EQ(copier_.PortIn(0x378), 0x5A);
-  copier_.NotPortBit(0x37A, 0);
-  EXPECT_EQ(copier_.BytesMoved(), 1u);
-  EXPECT_EQ(copier_.ControlRegister() & 1, 1);
-  // Inverting another control bit is not a step.
-  copier_.NotPortBit(0x37A, 1);
-  EXPECT_EQ(copier_.BytesMoved(), 1u);
+TEST(Wire, BlocksRoundTripWithTheirCheckByteOnAnyPortBaseAndAcrossTheTop) {
+  Rig rig;
+  ASSERT_TRUE(rig.pc.Write(0x1000, {1}));  // 11 bytes, each a wait, a data write and a STROBE flip
+  const Copier& c = rig.copier;
+  EXPECT_EQ(std::tuple(c.PortInCount(), c.PortOutCount(), c.NotPortBitCount(), c.DataRegister()),
+            std::tuple(11u, 11u, 11u, 0x80));
+  const Bytes data = Pattern(300, 1);
+  ASSERT_TRUE((PcSide{rig.copier, 0x278}.Write(0x0800, data)));  // registers are chosen by port & 3
+  std::uint8_t check = 0;
+  EXPECT_EQ((PcSide{rig.copier, 0x3BC}.Read(0x0800, 300, &check)), data);
+  EXPECT_EQ(check, Check(data));
+  ASSERT_TRUE(rig.pc.Write(0xFFFF, {0xEE, 0xDD}));
+  EXPECT_EQ(rig.pc.ReadByte(0x0000), 0xDD);
 }
 
-TEST_F(WireTest, ReadOffersLowNibbleThenHighNibbleWithBit7Low) {
-  ASSERT_TRUE(pc_.Write(0x1000, {0xA7}));
-  ASSERT_TRUE(pc_.Command(1, 0x1000, 1));
-  EXPECT_EQ(copier_.PortIn(0x379), 0x07 << 3);  // bit 7 low, low nibble on bits 3-6
-  copier_.NotPortBit(0x37A, 0);
-  EXPECT_EQ(copier_.PortIn(0x379), 0x0A << 3);
-  copier_.NotPortBit(0x37A, 0);
-  // The check byte 0xA7 ^ 0x81 = 0x26 follows.
-  EXPECT_EQ(copier_.PortIn(0x379), 0x06 << 3);
-  copier_.NotPortBit(0x37A, 0);
-  EXPECT_EQ(copier_.PortIn(0x379), 0x02 << 3);
-  copier_.NotPortBit(0x37A, 0);
-  EXPECT_EQ(copier_.PortIn(0x379) & 0x80, 0x80) << "back to taking bytes";
+// A port library without bit inversion flips STROBE by writing the control
+// register whole; a write that leaves bit 0 alone is no step.
+TEST(Wire, WholeControlWritesThatFlipStrobeCarryPackets) {
+  Rig rig;
+  PcSide pc{rig.copier, 0x378, 1000, true};
+  ASSERT_TRUE(pc.Write(0x1000, {0xC3}));
+  rig.copier.PortOut(0x37A, rig.copier.PortIn(0x37A) ^ 2);
+  EXPECT_EQ(pc.ReadByte(0x1000), 0xC3);
+  EXPECT_EQ(rig.copier.BytesMoved(), 11u + 11u);
+  EXPECT_EQ(rig.copier.NotPortBitCount(), 0u);
 }
 
-TEST_F(WireTest, WholeControlWriteThatFlipsStrobeIsAStep) {
-  copier_.PortOut(0x378, 0x11);
-  copier_.PortOut(0x37A, 0x0B);  // bit 0 from 0 to 1
-  EXPECT_EQ(copier_.BytesMoved(), 1u);
-  copier_.PortOut(0x37A, 0x0B);  // no change, no step
-  EXPECT_EQ(copier_.BytesMoved(), 1u);
-  copier_.PortOut(0x37A, 0x0C);
-  EXPECT_EQ(copier_.BytesMoved(), 2u);
-  EXPECT_EQ(copier_.PortIn(0x37A), 0x0C);
+TEST(Wire, BadPacketCheckByteIsIgnored) {
+  Rig rig;
+  Bytes packet = Packet(0, 0x1000, 1);
+  packet[8] ^= 1;
+  ASSERT_TRUE(rig.pc.Send(packet));
+  ASSERT_TRUE(rig.pc.Send({0x55, 0x55 ^ 0x81}));  // met while hunting for sync
+  packet = Packet(6, 2, 0);
+  packet[8] = 0;
+  ASSERT_TRUE(rig.pc.Send(packet));
+  EXPECT_EQ(rig.pc.ReadByte(0x1000), 0);
+  EXPECT_EQ(rig.copier.RejectedCount(), 2u);
+  EXPECT_TRUE(rig.copier.Events().empty());
 }
 
-// A port library without bit inversion: STROBE is flipped by reading the
-// control register and writing it back whole.
-TEST_F(WireTest, ReadModifyWriteStrobeCarriesWholePackets) {
-  const auto strobe = [this] { copier_.PortOut(0x37A, copier_.PortIn(0x37A) ^ 1); };
-  const auto send = [&](std::uint8_t b) {
-    ASSERT_EQ(copier_.PortIn(0x379) & 0x80, 0x80);
-    copier_.PortOut(0x378, b);
-    strobe();
-  };
-  for (std::uint8_t b : PcSide::PacketBytes(0, 0x00, 0x10, 1, 0)) send(b);
-  send(0xC3);
-  send(0xC3 ^ 0x81);
-  for (std::uint8_t b : PcSide::PacketBytes(1, 0x00, 0x10, 1, 0)) send(b);
-  std::uint8_t bytes[2] = {};
-  for (auto& byte : bytes) {
-    const std::uint8_t low = (copier_.PortIn(0x379) >> 3) & 0x0F;
-    strobe();
-    const std::uint8_t high = (copier_.PortIn(0x379) << 1) & 0xF0;
-    strobe();
-    byte = high | low;
+TEST(Wire, WriteWhoseDataCheckFailsIsNotCommitted) {
+  Rig rig;
+  ASSERT_TRUE(rig.pc.Write(0x1000, {0x10, 0x20}));
+  ASSERT_TRUE(rig.pc.Command(0, 0x1000, 2) && rig.pc.Send({0x99, 0x98, 0x81 ^ 0x99 ^ 0x98 ^ 0x40}));
+  EXPECT_EQ(rig.pc.Read(0x1000, 2), (Bytes{0x10, 0x20}));
+  EXPECT_EQ(rig.copier.RejectedCount(), 1u);
+}
+
+TEST(Wire, SyncIsFoundAfterGarbageAndInsideAnAbandonedPacket) {
+  const Bytes cases[] = {{0x00, 0xD5, 0xD5, 0xAA, 0xAA, 0x96, 0xD5}, {0xD5, 0xAA, 0x96, 0x00, 0x00}};
+  for (const Bytes& before : cases) {
+    Rig rig;
+    ASSERT_TRUE(rig.pc.Send(before));
+    ASSERT_TRUE(rig.pc.Write(0x1000, {0x42}));
+    EXPECT_EQ(rig.pc.ReadByte(0x1000), 0x42) << ::testing::PrintToString(before);
   }
-  EXPECT_EQ(bytes[0], 0xC3);
-  EXPECT_EQ(bytes[1], 0xC3 ^ 0x81);
-  EXPECT_EQ(copier_.NotPortBitCount(), 0u);
 }
 
-TEST_F(WireTest, RegistersAreAddressedByTheLowTwoBitsOfThePort) {
-  PcSide other(copier_, 0x278);
-  ASSERT_TRUE(other.Write(0x1234, {1, 2, 3}));
-  PcSide third(copier_, 0x3BC);
-  EXPECT_EQ(third.Read(0x1234, 3), (std::vector<std::uint8_t>{1, 2, 3}));
+// Dead, or stalled before the first byte: whatever level the PC waits for,
+// the copier shows the other, and no STROBE moves a byte.
+TEST(Faults, DeadCopierNeverLooksReady) {
+  for (const Options& options : {Make(Device::Swc, Fault::Dead), Make(Device::Swc, Fault::Stall)}) {
+    Rig rig(options);
+    PcSide pc{rig.copier, 0x378, 1000};
+    EXPECT_FALSE(pc.Send({0xD5}));
+    EXPECT_FALSE(pc.Receive());
+    EXPECT_EQ(rig.copier.BytesMoved(), 0u);
+  }
 }
 
-TEST_F(WireTest, WriteThenReadBlockRoundTripsWithItsCheckByte) {
-  std::vector<std::uint8_t> data(300);
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + 3);
-  ASSERT_TRUE(pc_.Write(0x0800, data));
+TEST(Faults, StallAfterNBytesInEitherDirection) {
+  // A one-byte write is 11 bytes; a one-byte read 9 + 2: the check byte is byte 22.
+  Rig rig(Make(Device::Swc, Fault::Stall, 21));
+  PcSide pc{rig.copier, 0x378, 1000};
+  ASSERT_TRUE(pc.Write(0x1000, {0x42}) && pc.Command(1, 0x1000, 1));
+  EXPECT_EQ(pc.Receive(), 0x42);
+  EXPECT_FALSE(pc.Receive());
+  EXPECT_FALSE(pc.Command(5, 0)) << "a PC that gives up finds no copier either";
+  EXPECT_EQ(rig.copier.BytesMoved(), 21u);
+
+  Rig taking(Make(Device::Swc, Fault::Stall, 3));
+  PcSide other{taking.copier, 0x378, 1000};
+  EXPECT_FALSE(other.Command(5, 0));
+  EXPECT_EQ(taking.copier.BytesMoved(), 3u);
+}
+
+TEST(Faults, BadCheckSpoilsEveryReadCheckButNotTheData) {
+  Rig rig(Make(Device::Swc, Fault::BadCheck));
+  ASSERT_TRUE(rig.pc.Write(0x1000, {0x12, 0x34}));  // writes are still checked and taken
   std::uint8_t check = 0;
-  EXPECT_EQ(pc_.Read(0x0800, 300, &check), data);
-  EXPECT_EQ(check, DataCheck(data));
+  EXPECT_EQ(rig.pc.Read(0x1000, 2, &check), (Bytes{0x12, 0x34}));
+  EXPECT_NE(check, Check({0x12, 0x34}));
 }
 
-TEST_F(WireTest, ZeroLengthReadSendsOnlyTheSeedCheckByte) {
-  std::uint8_t check = 0;
-  const auto data = pc_.Read(0x0800, 0, &check);
-  ASSERT_TRUE(data);
-  EXPECT_TRUE(data->empty());
-  EXPECT_EQ(check, 0x81);
-}
-
-TEST_F(WireTest, PacketWithBadCheckByteIsIgnored) {
-  auto packet = PcSide::PacketBytes(0, 0x00, 0x10, 1, 0);
-  packet[8] ^= 0x01;
-  ASSERT_TRUE(pc_.SendAll(packet));
-  // The data byte and its check now arrive while the copier hunts for sync.
-  ASSERT_TRUE(pc_.SendAll({0x55, 0x55 ^ 0x81}));
-  EXPECT_EQ(pc_.ReadByte(0x1000), 0);
-  EXPECT_EQ(copier_.RejectedCount(), 1u);
-}
-
-TEST_F(WireTest, WriteWithBadDataCheckIsNotCommitted) {
-  ASSERT_TRUE(pc_.Write(0x1000, {0x10, 0x20}));
-  ASSERT_TRUE(pc_.Command(0, 0x1000, 2));
-  ASSERT_TRUE(pc_.SendAll({0x99, 0x98, static_cast<std::uint8_t>(0x81 ^ 0x99 ^ 0x98 ^ 0x40)}));
-  EXPECT_EQ(pc_.Read(0x1000, 2), (std::vector<std::uint8_t>{0x10, 0x20}));
-  EXPECT_EQ(copier_.RejectedCount(), 1u);
-}
-
-TEST_F(WireTest, GarbageBeforeSyncAndRepeatedD5AreSkipped) {
-  ASSERT_TRUE(pc_.SendAll({0x00, 0xD5, 0xD5, 0xAA, 0xAA, 0x96, 0xD5}));
-  ASSERT_TRUE(pc_.Write(0x1000, {0x42}));
-  EXPECT_EQ(pc_.ReadByte(0x1000), 0x42);
-}
-
-TEST_F(WireTest, NewPacketInsideAnAbandonedOneIsFound) {
-  // A PC that gave up after two bytes of a packet starts the next one.
-  ASSERT_TRUE(pc_.SendAll({0xD5, 0xAA, 0x96, 0x00, 0x00}));
-  ASSERT_TRUE(pc_.Write(0x1000, {0x33}));
-  EXPECT_EQ(pc_.ReadByte(0x1000), 0x33);
-}
-
-TEST_F(WireTest, WriteWrapsAroundTheTopOfTheAddressSpace) {
-  ASSERT_TRUE(pc_.Write(0x7FFE, {1, 2, 3}));  // plain memory on the SWC below 0x8000
-  ASSERT_TRUE(pc_.Write(0xFFFF, {0xEE, 0xDD}));
-  EXPECT_EQ(pc_.ReadByte(0xFFFF), 0xEE);
-  EXPECT_EQ(pc_.ReadByte(0x0000), 0xDD);
-  EXPECT_EQ(pc_.Read(0x7FFE, 2), (std::vector<std::uint8_t>{1, 2}));
-}
-
-TEST_F(WireTest, CountersFollowEveryPortCall) {
-  ASSERT_TRUE(pc_.WriteByte(0x1000, 1));
-  // 11 bytes sent: each one status read to wait, one after, one write, one strobe.
-  EXPECT_EQ(copier_.BytesMoved(), 11u);
-  EXPECT_EQ(copier_.PortOutCount(), 11u);
-  EXPECT_EQ(copier_.NotPortBitCount(), 11u);
-  EXPECT_EQ(copier_.PortInCount(), 22u);
-  EXPECT_EQ(copier_.DataRegister(), 0x80);  // 1 ^ 0x81
-  EXPECT_EQ(copier_.IsDriverInstalled(), 1);
+TEST(Faults, SlowCopierIsReadyMillisecondsAfterEachStepInVirtualTime) {
+  for (bool counter : {true, false}) {  // a clock without a counter still paces it
+    SCOPED_TRACE(counter);
+    VirtualClock clock;
+    clock.SetFrequency(1'000'000, counter);
+    Copier copier(Make(Device::Swc, Fault::Slow, 40), clock);
+    PcSide pc{copier};
+    ASSERT_TRUE(pc.Send({0}));  // the first step is ready at once
+    EXPECT_LT(clock.NowMs(), 1u);
+    ASSERT_TRUE(pc.Send({0}));
+    EXPECT_GE(clock.NowMs(), 40u);
+    EXPECT_LT(clock.NowMs(), 42u);
+    ASSERT_TRUE(pc.Write(0x1000, {0x0F}) && pc.Command(1, 0x1000, 1));
+    EXPECT_EQ(copier.PortIn(0x379) & 0x80, 0x80) << "sending, not yet ready: the level a receive does not take";
+    const std::uint64_t before = clock.NowMs();
+    EXPECT_EQ(pc.Receive(), 0x0F);
+    EXPECT_GE(clock.NowMs() - before, 80u) << "a byte is two steps";
+  }
 }
 
 }  // namespace
