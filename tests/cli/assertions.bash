@@ -8,58 +8,32 @@ trap 'rm -rf "$WORK"' EXIT
 cd "$WORK" || exit 1
 CHECKS=0
 FAILURES=0
-GROUP=""
 
-group() { GROUP=$1; }
-
-fail() {
-  FAILURES=$((FAILURES + 1))
-  echo "FAIL [$GROUP] $1" >&2
-}
-
-# q ARGS...: runs the program; sets OUT, ERR and STATUS.
+# q STATUS ARGS...: runs the program, sets OUT and ERR, and checks its exit status.
 q() {
-  OUT=$("$QUILLON" "$@" 2>"$WORK/.stderr")
+  OUT=$("$QUILLON" "${@:2}" 2>"$WORK/.stderr")
   STATUS=$?
   ERR=$(cat "$WORK/.stderr")
+  check "quillon ${*:2}: exit status $STATUS, expected $1 (stderr: $ERR)" [ "$STATUS" -eq "$1" ]
 }
 
-expect_status() {
+# check NAME COMMAND...: the command must succeed.
+check() {
   CHECKS=$((CHECKS + 1))
-  [ "$STATUS" -eq "$1" ] || fail "$2: exit status $STATUS, expected $1 (stderr: $ERR)"
+  "${@:2}" && return
+  FAILURES=$((FAILURES + 1))
+  echo "FAIL $1" >&2
 }
 
-expect_eq() {
-  CHECKS=$((CHECKS + 1))
-  [ "$2" == "$3" ] || fail "$1: expected [$2], got [$3]"
-}
+expect_eq() { check "$1: expected [$2], got [$3]" [ "$2" == "$3" ]; }
+expect_contains() { check "$1: [$2] not in [$3]" [ "${3/"$2"/}" != "$3" ]; }
+expect_same_file() { check "$1: $2 and $3 differ" cmp -s "$2" "$3"; }
 
-expect_contains() {
-  CHECKS=$((CHECKS + 1))
-  [[ "$3" == *"$2"* ]] || fail "$1: [$2] not in [$3]"
-}
-
-expect_not_contains() {
-  CHECKS=$((CHECKS + 1))
-  [[ "$3" != *"$2"* ]] || fail "$1: [$2] unexpectedly in [$3]"
-}
-
-expect_same_file() {
-  CHECKS=$((CHECKS + 1))
-  cmp -s "$2" "$3" || fail "$1: $2 and $3 differ"
-}
-
-expect_file_absent() {
-  CHECKS=$((CHECKS + 1))
-  [ ! -e "$2" ] || fail "$1: $2 exists"
-}
-
-# Python one-liner checks: expect_py NAME 'expression that must print True'
+# expect_py NAME 'Python that must print True'
 expect_py() {
-  CHECKS=$((CHECKS + 1))
   local result
   result=$(python3 -c "$2" 2>&1)
-  [ "$result" == "True" ] || fail "$1: $result"
+  expect_eq "$1" "True" "$result"
 }
 
 finish() {

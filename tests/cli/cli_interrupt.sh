@@ -4,48 +4,44 @@
 # a second one ends the process at once.
 source "$(dirname "$0")/assertions.bash" "$@"
 
-# Waits (up to 5 s) until the file exists: the download has answered its save dialog and started.
-wait_for_file() {
+# start FILE ARGS...: starts a download in the background (PID) and waits up to
+# 5 s until FILE exists: the download has answered its save dialog and started.
+start() {
+  "$QUILLON" "${@:2}" 2>/dev/null &
+  PID=$!
   for _ in $(seq 1 100); do
-    [ -e "$1" ] && return 0
+    [ -e "$1" ] && return
     sleep 0.05
   done
-  return 1
+  check "the download never created $1" false
 }
 
-# Waits up to $2 seconds for process $1 and sets STATUS; a process still running
-# then is killed and counts as a failure (255), so a lost Ctrl+C cannot hang the test.
-wait_bounded() {
-  local i
-  ERR=""
-  for i in $(seq 1 $(($2 * 10))); do
-    kill -0 "$1" 2>/dev/null || break
+# Waits up to $1 seconds for PID and checks its exit status 130; a process still
+# running then is killed and counts as a failure, so a lost Ctrl+C cannot hang the test.
+expect_cancelled_within() {
+  for _ in $(seq 1 $(($1 * 10))); do
+    kill -0 "$PID" 2>/dev/null || break
     sleep 0.1
   done
-  if kill -0 "$1" 2>/dev/null; then
-    kill -KILL "$1"
-    wait "$1" 2>/dev/null
-    STATUS=255
-    fail "still running $2 s after Ctrl+C"
+  if kill -0 "$PID" 2>/dev/null; then
+    kill -KILL "$PID"
+    wait "$PID" 2>/dev/null
+    check "still running $1 s after Ctrl+C" false
     return
   fi
-  wait "$1"
-  STATUS=$?
+  wait "$PID"
+  expect_eq "exit status after Ctrl+C" 130 $?
 }
 
 RTS_HEADER_PY="bytes(8) + bytes([0xAA, 0xBB, 8]) + bytes(501)"
 
-group "one Ctrl+C"
 # Each step of the handshake is 1 ms late: one 8 KB page takes about 16 s, so
 # wherever the Ctrl+C lands (in the signature probe or inside the first page,
 # on a busy machine) the cancel is noticed at the next page boundary.
-"$QUILLON" --port "sim:fault=slow:1,state=$PWD/one" --trace one.trace download rts partial.rts 2>one.err &
-PID=$!
-wait_for_file partial.rts || fail "the download never created its file"
+start partial.rts --port "sim:fault=slow:1,state=$PWD/one" --trace one.trace download rts partial.rts
 kill -INT $PID
-wait_bounded $PID 45
-expect_status 130 "cancelled download"
-expect_py "the partial file is kept: the header and whole pages only" "
+expect_cancelled_within 45
+expect_py "one Ctrl+C: the partial file is kept, the header and whole pages only" "
 d = open('partial.rts','rb').read()
 print(d[:512] == $RTS_HEADER_PY and (len(d) - 512) % 8192 == 0 and len(d) < 512 + 32 * 8192)"
 # Only an orderly end releases the port: the emulator then saves its state
@@ -53,18 +49,13 @@ print(d[:512] == $RTS_HEADER_PY and (len(d) - 512) % 8192 == 0 and len(d) < 512 
 expect_py "the port was released (emulator state saved)" "import os; print(os.path.getsize('one/sram.bin') == 32768)"
 expect_py "the trace was flushed" "d = open('one.trace','rb').read(); print(d.startswith(b'> D5 AA 96') and d.endswith(b'\\n'))"
 
-group "two Ctrl+C"
-"$QUILLON" --port sim:fault=slow:5 download rts twice.rts 2>two.err &
-PID=$!
-wait_for_file twice.rts || fail "the download never created its file"
+start twice.rts --port sim:fault=slow:5 download rts twice.rts
 sleep 1  # well inside the first page
 kill -INT $PID
 sleep 0.3
-CHECKS=$((CHECKS + 1))
-kill -0 $PID 2>/dev/null || fail "the first Ctrl+C ended the process inside a block"
+check "the first Ctrl+C does not end the process inside a block" kill -0 $PID
 kill -INT $PID
-wait_bounded $PID 2
-expect_status 130 "second Ctrl+C"
-expect_py "the file written so far is kept" "print(open('twice.rts','rb').read()[:512] == $RTS_HEADER_PY)"
+expect_cancelled_within 2
+expect_py "two Ctrl+C: the file written so far is kept" "print(open('twice.rts','rb').read()[:512] == $RTS_HEADER_PY)"
 
 finish

@@ -1,0 +1,164 @@
+// The pure pieces of the command line: parsing, formatting, escaping.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "cli/cli_front_end.h"
+#include "cli/copier_commands.h"
+#include "cli/info_command.h"
+#include "cli/json_output.h"
+#include "cli/port_selection.h"
+#include "cli/probe_command.h"
+#include "resources/resource_ids.h"
+
+namespace ql::cli {
+namespace {
+
+using namespace std::string_literals;
+
+int MenuCommandOf(std::vector<std::string> args) {
+  args.insert(args.begin(), "quillon");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  ParseResult parsed = ParseArguments(static_cast<int>(argv.size()), argv.data());
+  return parsed.invocation ? MenuCommandFor(*parsed.invocation) : -1;
+}
+
+TEST(Arguments, EachSubcommandIsOneMenuCommand) {
+  const std::pair<std::vector<std::string>, int> cases[] = {
+      {{"run", "a"}, IDM_UPLOAD_AND_RUN},
+      {{"run", "--realtime", "a"}, IDM_UPLOAD_AND_RUN_REALTIME},
+      {{"upload", "rom", "a"}, IDM_UPLOAD_ROM},
+      {{"upload", "rom-ips", "a"}, IDM_UPLOAD_ROM_IPS},
+      {{"upload", "sram", "a"}, IDM_UPLOAD_SRAM},
+      {{"upload", "rts", "a"}, IDM_UPLOAD_REALTIME},
+      {{"execute"}, IDM_EXECUTE},
+      {{"execute", "--realtime", "g.smc"}, IDM_EXECUTE_REALTIME},
+      {{"play"}, IDM_PLAY_CARTRIDGE},
+      {{"cart-info"}, IDM_CARTRIDGE_INFO},
+      {{"download", "rom", "o"}, IDM_DOWNLOAD_CARTRIDGE},
+      {{"download", "sram", "o"}, IDM_DOWNLOAD_SRAM},
+      {{"download", "rts", "o"}, IDM_DOWNLOAD_REALTIME},
+  };
+  for (const auto& [args, id] : cases) EXPECT_EQ(MenuCommandOf(args), id) << ::testing::PrintToString(args);
+}
+
+TEST(Arguments, PortChoices) {
+  const std::vector<std::pair<std::string, std::string>> cases = {{"lpt2", "ppdev /dev/parport1"},
+                                                                  {"/dev/parport3", "ppdev /dev/parport3"},
+                                                                  {"0xD010", "direct I/O 0xD010"},
+                                                                  {"sim:device=smd", "emulated SMD"}};
+  PortChoice choice;
+  std::string error;
+  for (const auto& [port, description] : cases) {
+    ASSERT_TRUE(ParsePortChoice(port, "smd", choice, error)) << port << ": " << error;
+    EXPECT_EQ(DescribePort(choice), description);
+  }
+}
+
+TEST(SaveDialog, TheAnswerPicksTheFilterOfItsExtensionOnce) {
+  SaveFileRequest request;
+  request.filters = {{"All files", "*.*"}, {"Backup", "*.bbd"}, {"SRAM", "*.sav;*.srm"}};
+  const std::pair<std::string, int> cases[] = {
+      {"out.srm", 3}, {"/a.b/OUT.SRM", 3}, {"x.sav", 3}, {"x.bbd", 2}, {"out", 0}, {"out.srm.bak", 0}, {"srm", 0}};
+  for (const auto& [path, index] : cases) EXPECT_EQ(FilterIndexForPath(request, path), index) << path;
+
+  ProgressLine off(stderr, ProgressLine::Mode::Off);
+  CliFrontEnd ui(off);
+  request.filterIndex = 2;
+  ui.AnswerSaveDialogWith("out");  // no filter of its own: the proposed one stays
+  ASSERT_TRUE(ui.AskSaveFileName(request));
+  EXPECT_EQ(request.filterIndex, 2);
+  ui.AnswerSaveDialogWith("/tmp/x/out.srm");
+  ASSERT_TRUE(ui.AskSaveFileName(request));
+  EXPECT_EQ(request.filterIndex, 3);
+  EXPECT_FALSE(ui.AskSaveFileName(request));  // one answer, one dialog
+}
+
+TEST(Progress, RatesDurationsAndLines) {
+  const std::pair<std::string, std::string> cases[] = {
+      {FormatRate(1023), "1023 B/s"},
+      {FormatRate(1024), "1.0 KB/s"},
+      {FormatRate(1024.0 * 1024 - 1), "1024.0 KB/s"},
+      {FormatRate(25.5 * 1024 * 1024), "25.50 MB/s"},
+      {FormatDuration(-5), "0:00"},
+      {FormatDuration(59.6), "1:00"},
+      {FormatDuration(3599), "59:59"},
+      {FormatDuration(3725), "1:02:05"},
+      // 1024 kilobits (128 KB) in one second: 128 KB/s, and as much again to go.
+      {FormatProgressLine("ROM 1024/2048", 1024, 2048, 1.0),
+       "ROM 1024/2048 [############------------]  50%  128.0 KB/s  0:01 left"},
+      {FormatProgressLine("ROM 0/2048", 0, 2048, 3.0), "ROM 0/2048 [------------------------]   0%"},
+      {FormatProgressLine("ROM 64/2048", 64, 2048, 0.0), "ROM 64/2048 [------------------------]   3%"},
+      {FormatProgressLine("X", 0, 0, 0.0), "X [########################] 100%"},
+      {FormatProgressLine("X", 300, 200, 1.0), "X [########################] 100%  37.5 KB/s  0:00 left"},
+  };
+  for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
+}
+
+std::string Drawn(ProgressLine::Mode mode, void (*draw)(ProgressLine&, std::FILE*)) {
+  std::FILE* file = std::tmpfile();
+  ProgressLine line(file, mode);
+  draw(line, file);
+  std::rewind(file);
+  std::string text;
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  std::fclose(file);
+  return text;
+}
+
+TEST(Progress, LinesModeWritesFirstAndLastOfEachStepOnly) {
+  std::string text = Drawn(ProgressLine::Mode::Lines, [](ProgressLine& line, std::FILE*) {
+    line.Update("ROM 0/128", 0, 128);
+    line.Update("ROM 64/128", 64, 128);    // right after the first: skipped
+    line.Update("ROM 128/128", 128, 128);  // the end of the step: always
+    line.Update("SRAM 0/256", 0, 256);     // a new step: always
+    line.Update("", 0, 0);                 // the job's clearing writes nothing
+  });
+  // The rate after the last line depends on real time; the lines themselves do not.
+  EXPECT_EQ(text.rfind("ROM 0/128 [------------------------]   0%\nROM 128/128 [########################] 100%", 0), 0u)
+      << text;
+  const std::string next = "SRAM 0/256 [------------------------]   0%\n";
+  EXPECT_TRUE(text.ends_with("\n" + next)) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
+}
+
+TEST(Progress, RedrawModeRewritesOneLineAndErasesItForMessagesAndAtTheEnd) {
+  EXPECT_EQ(Drawn(ProgressLine::Mode::Redraw,
+                  [](ProgressLine& line, std::FILE* file) {
+                    line.Update("ROM 0/128", 0, 128);
+                    line.PrintMessage(file, "SWC Interface: LPT read timeout");
+                    line.PrintMessage(file, "no line drawn now\n");
+                    line.Update("SRAM 0/256", 0, 256);
+                    line.Update("", 0, 0);
+                    line.Update("", 0, 0);  // nothing left to erase
+                  }),
+            "\r\033[KROM 0/128 [------------------------]   0%\r\033[KSWC Interface: LPT read timeout\n"
+            "no line drawn now\n\r\033[KSRAM 0/256 [------------------------]   0%\r\033[K");
+}
+
+TEST(Escaping, JsonAndTerminalTextOfRawHeaderBytes) {
+  EXPECT_EQ(JsonString("a\"b\\c\b\f\n\r\t"), R"("a\"b\\c\b\f\n\r\t")");
+  EXPECT_EQ(JsonString("\0\x1f ~\x7f\x80\xe9\xff"s), R"("\u0000\u001f ~\u007f\u0080\u00e9\u00ff")");
+  std::string all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  for (char c : JsonString(all)) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "raw byte " << int(c);
+  EXPECT_EQ(TerminalText("\x1b[2Ja\x7f\x01z"), "\\x1B[2Ja\\x7F\\x01z");
+  EXPECT_EQ(TerminalText("\xe9\\\" ~"), "\xe9\\\" ~");
+}
+
+TEST(Probe, StatusBitsAreDecoded) {
+  // 0xC8: bit 7 (handshake), bit 6 (ACK) and bit 3 (ERROR): nibble 1001.
+  EXPECT_EQ(DescribeRegisters(0x5A, 0xC8, 0x0B),
+            "Data register:    0x5A\n"
+            "Status register:  0xC8  BUSY/handshake (bit 7, reads inverted): 1  nibble lines (bits 6-3): 0x9 "
+            "[ACK 1 PAPER-OUT 0 SELECT 0 ERROR 1]\n"
+            "Control register: 0x0B  STROBE (bit 0): 1");
+}
+
+}  // namespace
+}  // namespace ql::cli
