@@ -1,82 +1,112 @@
-// Fresh link state around each test: a virtual clock, a WindowModel front
-// end and a ScriptedPort installed as the port library.
+// Shared by the link tests: the emulated copier of a SimLink behind a port
+// library that logs every operation on its way.
 #pragma once
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <cstdio>
+#include <deque>
+#include <random>
 #include <string>
+#include <vector>
 
-#include "core/clock.h"
 #include "core/state.h"
-#include "core/window_model.h"
 #include "link/port_binding.h"
-#include "link/trace.h"
-#include "tests/link/scripted_port.h"
+#include "tests/support/sim_link.h"
 
 namespace ql::testing {
 
-class LinkTest : public ::testing::Test {
- protected:
-  LinkTest() : port_(clock_) {
-    ResetSharedState();
-    ResetPortBinding();
-    SetLinkTrace(nullptr);
-    SetActiveClock(&clock_);
-    SetFrontEnd(&window_);
-    SetPortLibraryLoader([this](std::string& failure) -> std::unique_ptr<PortIo> {
-      ++loads_;
-      if (libraryMissing_) {
-        failure = loaderFailure_;
-        return nullptr;
-      }
-      return std::make_unique<BorrowedPort>(port_);
+using Bytes = std::vector<std::uint8_t>;
+
+// Cartridge-like bytes: no two runs of a few samples alike by accident.
+inline Bytes Noise(std::size_t size) {
+  std::mt19937 random(12345);
+  Bytes bytes(size);
+  for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  return bytes;
+}
+
+inline emu::Options With(emu::Fault fault, std::uint64_t stallAfter = 0, std::uint32_t slowMs = 0,
+                         emu::Device device = emu::Device::Swc) {
+  emu::Options options;
+  options.fault = fault, options.stallAfterBytes = stallAfter, options.slowMs = slowMs, options.device = device;
+  return options;
+}
+
+// The loader hands the binding a Tap on the copier. Values queued in `reads`
+// are served as the next status reads instead of the copier's. Loading fails
+// while `missing` is set (with `failure` as its reason); `driver` 0 reports
+// the driver absent.
+class Wire {
+ public:
+  // kind: 'O' out, 'I' in, 'N' bit inversion; value: written, read, or the bit number; at: clock ticks.
+  struct Op {
+    char kind;
+    std::uint16_t port;
+    std::uint8_t value;
+    std::uint64_t at;
+  };
+  struct Tap final : PortIo {
+    explicit Tap(Wire& wire) : wire(wire) {}
+    void PortOut(std::uint16_t port, std::uint8_t value) override {
+      wire.Log('O', port, value);
+      wire.sim.copier().PortOut(port, value);
+    }
+    std::uint8_t PortIn(std::uint16_t port) override {
+      std::uint8_t value = wire.sim.copier().PortIn(port);
+      if ((port & 3) == 1 && !wire.reads.empty()) value = wire.reads.front(), wire.reads.pop_front();
+      return wire.Log('I', port, value);
+    }
+    void NotPortBit(std::uint16_t port, std::uint8_t bit) override {
+      wire.Log('N', port, bit);
+      wire.sim.copier().NotPortBit(port, bit);
+    }
+    std::uint16_t IsDriverInstalled() override { return wire.driver; }
+    Wire& wire;
+  };
+
+  explicit Wire(const emu::Options& options = {}) : sim(options) {
+    SetPortLibraryLoader([this](std::string& reason) -> std::unique_ptr<PortIo> {
+      ++loads;
+      reason = failure;
+      return missing ? nullptr : std::make_unique<Tap>(*this);
     });
   }
-  ~LinkTest() override {
-    SetLinkTrace(nullptr);
-    ResetPortBinding();
-    SetPortLibraryLoader(nullptr);
-    SetFrontEnd(nullptr);
-    SetActiveClock(nullptr);
-    ResetSharedState();
-  }
-
-  // Binds to LPT1 and forgets the binding's own port traffic.
+  // Binds to the selected port and forgets the traffic so far.
   void Bind() {
     ASSERT_TRUE(EnsureLinkReady());
-    port_.ClearOps();
+    ops.clear();
   }
-
-  VirtualClock clock_;
-  WindowModel window_;
-  ScriptedPort port_;
-  int loads_ = 0;
-  bool libraryMissing_ = false;
-  std::string loaderFailure_;
-};
-
-// A temporary file for the --trace output.
-class TraceFile {
- public:
-  TraceFile() : file_(std::tmpfile()) { SetLinkTrace(file_); }
-  ~TraceFile() {
-    SetLinkTrace(nullptr);
-    if (file_) std::fclose(file_);
+  std::uint8_t Log(char kind, std::uint16_t port, std::uint8_t value) {
+    ops.push_back({kind, port, value, sim.clock().Peek()});
+    return value;
   }
-  TraceFile(const TraceFile&) = delete;
-  TraceFile& operator=(const TraceFile&) = delete;
-
-  std::string Text() {
-    FlushLinkTrace();
+  // The bytes written to the data register.
+  Bytes Written() const {
+    Bytes bytes;
+    for (const Op& op : ops)
+      if (op.kind == 'O' && (op.port & 3) == 0) bytes.push_back(op.value);
+    return bytes;
+  }
+  // Operations from `first` on, as "I1 O0=5A N2.0": kind, register, then the value written or the bit.
+  std::string Shape(std::size_t first = 0) const {
     std::string text;
-    std::rewind(file_);
-    for (int c = std::fgetc(file_); c != EOF; c = std::fgetc(file_)) text.push_back(static_cast<char>(c));
-    return text;
+    char item[16];
+    for (std::size_t i = first; i < ops.size(); ++i) {
+      const char* format = ops[i].kind == 'O' ? " O%d=%02X" : ops[i].kind == 'N' ? " N%d.%d" : " I%d";
+      std::snprintf(item, sizeof item, format, ops[i].port & 3, ops[i].value);
+      text += item;
+    }
+    return text.empty() ? text : text.substr(1);
   }
 
- private:
-  std::FILE* file_;
+  SimLink sim;
+  std::vector<Op> ops;
+  std::deque<std::uint8_t> reads;
+  std::uint16_t driver = 1;
+  bool missing = false;
+  std::string failure;
+  int loads = 0;
 };
 
 }  // namespace ql::testing

@@ -1,173 +1,174 @@
 #include "link/port_binding.h"
 
-#include <gmock/gmock.h>
+#include <cerrno>
+#include <cstring>
 
-#include "core/state.h"
+#include "link/copier_ops.h"
+#include "link/ports/port_argument.h"
+#include "link/ports/port_backends.h"
+#include "link/ports/rebased_port.h"
 #include "tests/link/link_fixture.h"
 
 namespace ql::testing {
 namespace {
 
-using Kind = ScriptedPort::OpKind;
+TEST(PortBinding, LptBaseMapsChoicesAndAddressesAndKeepsTheBaseOtherwise) {
+  Wire wire;
+  // Base 0: refused.
+  const std::pair<unsigned, std::uint16_t> rows[] = {{1, 0x378},     {2, 0x278},     {3, 0x3BC}, {0x378, 0x378},
+                                                     {0x278, 0x278}, {0x3BC, 0x3BC}, {0, 0},     {4, 0},
+                                                     {0x379, 0},     {0x37A, 0},     {0x3BD, 0}, {0x10378, 0}};
+  for (const auto& [port, base] : rows) {
+    ASSERT_TRUE(SetLptBase(base == 0x278 ? 3 : 2));
+    const std::uint16_t before = LptBase();
+    EXPECT_EQ(SetLptBase(port), base != 0) << port;
+    EXPECT_EQ(LptBase(), base ? base : before) << port;
+  }
+}
 
-const char* const kDriverText =
-    "Could not install IO driver.\nTry disabling IO.SYS by opening a Command Prompt and entering \"net stop io.sys\"";
+// A missing library: its message every time. An absent driver: its message,
+// the library unloaded, and exit leaves the port alone. Exit parks the port
+// only when bound.
+TEST(PortBinding, LoadingFailuresAndExit) {
+  Wire wire;
+  wire.missing = true;
+  wire.failure = PortLibraryLoadFailureText();
+  EXPECT_FALSE(EnsureLinkReady());
+  ExecuteImage();  // an operation stops at the gate: no time-out follows
+  wire.failure = "Cannot open /dev/parport0: permission denied.";
+  EXPECT_FALSE(EnsureLinkReady());
+  wire.failure.clear();  // a loader without a reason gets the load text
+  EXPECT_FALSE(EnsureLinkReady());
+  wire.missing = false;
+  wire.driver = 0;
+  EXPECT_FALSE(EnsureLinkReady());
+  EXPECT_FALSE(PortLibraryBound());
+  ShutdownPortDriver();
+  EXPECT_EQ(wire.loads, 5);
+  EXPECT_TRUE(wire.ops.empty());
+  const std::string load =
+      "Could not load IO.DLL\nThis file is used to communicate with your copier.\nYou can download IO.DLL from "
+      "http://www.geekhideout.com/iodll.shtml";
+  const std::string texts[] = {load, load, "Cannot open /dev/parport0: permission denied.", load,
+                               "Could not install IO driver.\nTry disabling IO.SYS by opening a Command Prompt and "
+                               "entering \"net stop io.sys\""};
+  const auto messages = wire.sim.window().Messages();
+  ASSERT_EQ(messages.size(), 5u);
+  for (std::size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(messages[i].text, texts[i]);
+    EXPECT_EQ(messages[i].caption, "SWC Interface");
+    EXPECT_EQ(messages[i].icon, MessageIcon::Stop);
+  }
+  wire.driver = 1;
+  SelectedLpt = 2;
+  wire.Bind();
+  ShutdownPortDriver();
+  ShutdownPortDriver();
+  ASSERT_EQ(wire.ops.size(), 2u);
+  EXPECT_EQ(wire.ops[0].port, 0x278);
+  EXPECT_EQ(wire.Shape(), "O0=00 O2=0C");
+  EXPECT_FALSE(PortLibraryBound());
+  EXPECT_TRUE(EnsureLinkReady());  // a link used after exit binds again
+  EXPECT_EQ(wire.loads, 7);
+}
 
-TEST(LptBaseTable, MapsChoicesAndAddressesAndRejectsTheRest) {
-  ResetPortBinding();
+TEST(PortBinding, APortChangeReMeasuresTheCounterWithoutReloading) {
   const struct {
     unsigned port;
-    std::uint16_t base;
-  } accepted[] = {{1, 0x378}, {2, 0x278}, {3, 0x3BC}, {0x378, 0x378}, {0x278, 0x278}, {0x3BC, 0x3BC}};
-  for (const auto& row : accepted) {
-    SetLptBase(2);
-    EXPECT_TRUE(SetLptBase(row.port)) << row.port;
-    EXPECT_EQ(LptBase(), row.base) << row.port;
-  }
-  for (unsigned rejected : {0u, 4u, 0x379u, 0x37Au, 0x3BDu, 0x10378u}) {
-    ASSERT_TRUE(SetLptBase(3));
-    EXPECT_FALSE(SetLptBase(rejected)) << rejected;
-    EXPECT_EQ(LptBase(), 0x3BC) << rejected;
-  }
-  ResetPortBinding();
-}
-
-class PortBindingTest : public LinkTest {};
-
-TEST_F(PortBindingTest, LoadFailureShowsTheMessageEveryTimeAndRemembersNothing) {
-  libraryMissing_ = true;
-  loaderFailure_ = PortLibraryLoadFailureText();
-  EXPECT_FALSE(EnsureLinkReady());
-  EXPECT_FALSE(EnsureLinkReady());
-  EXPECT_FALSE(LinkOpen);
-  EXPECT_EQ(loads_, 2);
-  const auto messages = window_.Messages();
-  ASSERT_EQ(messages.size(), 2u);
-  for (const auto& message : messages) {
-    EXPECT_EQ(message.text,
-              "Could not load IO.DLL\nThis file is used to communicate with your copier.\nYou can download IO.DLL "
-              "from http://www.geekhideout.com/iodll.shtml");
-    EXPECT_EQ(message.caption, "SWC Interface");
-    EXPECT_EQ(message.icon, MessageIcon::Stop);
-  }
-  // Present again: the next command binds.
-  libraryMissing_ = false;
-  EXPECT_TRUE(EnsureLinkReady());
-  EXPECT_TRUE(LinkOpen);
-  EXPECT_EQ(window_.Messages().size(), 2u);
-}
-
-TEST_F(PortBindingTest, LoaderReasonIsShownAndAMissingReasonFallsBackToTheLoadText) {
-  libraryMissing_ = true;
-  loaderFailure_ = "Cannot open /dev/parport0: permission denied.";
-  EXPECT_FALSE(EnsureLinkReady());
-  loaderFailure_.clear();
-  EXPECT_FALSE(EnsureLinkReady());
-  const auto messages = window_.Messages();
-  ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[0].text, "Cannot open /dev/parport0: permission denied.");
-  EXPECT_EQ(messages[1].text, PortLibraryLoadFailureText());
-}
-
-TEST_F(PortBindingTest, MissingDriverUnloadsAndExitLeavesThePortAlone) {
-  port_.SetDriverInstalled(0);
-  EXPECT_FALSE(EnsureLinkReady());
-  EXPECT_FALSE(PortLibraryBound());
-  EXPECT_FALSE(LinkOpen);
-  const auto messages = window_.Messages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, kDriverText);
-  EXPECT_EQ(messages[0].caption, "SWC Interface");
-  EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
-  ShutdownPortDriver();
-  EXPECT_TRUE(port_.Ops().empty());
-  // The next attempt loads and checks again.
-  EXPECT_FALSE(EnsureLinkReady());
-  EXPECT_EQ(loads_, 2);
-  EXPECT_EQ(window_.Messages().size(), 2u);
-}
-
-TEST_F(PortBindingTest, BindingTouchesNoRegister) {
-  EXPECT_TRUE(EnsureLinkReady());
-  EXPECT_TRUE(port_.Ops().empty());
-  EXPECT_TRUE(window_.Messages().empty());
-}
-
-TEST_F(PortBindingTest, EnsureLinkReadyUsesTheSelectedPortAndBindsOnce) {
-  SelectedLpt = 3;
-  EXPECT_TRUE(EnsureLinkReady());
-  EXPECT_EQ(LptBase(), 0x3BC);
-  SelectedLpt = 1;  // a later change goes through InitPortDriver, not here
-  EXPECT_TRUE(EnsureLinkReady());
-  EXPECT_EQ(LptBase(), 0x3BC);
-  EXPECT_EQ(loads_, 1);
-}
-
-TEST_F(PortBindingTest, BadPortChoiceFailsSilentlyWithoutLoading) {
-  SelectedLpt = 7;
-  EXPECT_FALSE(EnsureLinkReady());
-  EXPECT_EQ(loads_, 0);
-  EXPECT_TRUE(window_.Messages().empty());
-}
-
-TEST_F(PortBindingTest, PortChangeWhileBoundRemeasuresWithoutReloading) {
-  ASSERT_TRUE(EnsureLinkReady());
-  EXPECT_EQ(TicksPerMs(), 1000u);
-  clock_.SetFrequency(3'579'545);
-  EXPECT_TRUE(InitPortDriver(2));
-  EXPECT_EQ(LptBase(), 0x278);
-  EXPECT_EQ(TicksPerMs(), 3579u);
-  EXPECT_EQ(loads_, 1);
-  EXPECT_FALSE(InitPortDriver(9));
-  EXPECT_EQ(LptBase(), 0x278);
-  EXPECT_TRUE(PortLibraryBound());
-}
-
-TEST_F(PortBindingTest, CounterResolutionBelowOneTickPerMsMeansNoCounter) {
-  const struct {
     std::uint64_t frequency;
     bool available;
+    std::uint16_t base;
     std::uint64_t ticksPerMs;
-  } rows[] = {{999, true, 0}, {1000, true, 1}, {1999, true, 1}, {10'000'000, true, 10'000}, {10'000'000, false, 0}};
+  } rows[] = {{2, 3'579'545, true, 0x278, 3579}, {3, 999, true, 0x3BC, 0},         {1, 1000, true, 0x378, 1},
+              {1, 1999, true, 0x378, 1},         {2, 10'000'000, false, 0x278, 0}, {9, 10'000'000, true, 0x278, 0}};
+  Wire wire;
+  SelectedLpt = 7;  // no such port: refused before anything is loaded
+  EXPECT_FALSE(EnsureLinkReady());
+  EXPECT_EQ(wire.loads, 0);
+  SelectedLpt = 3;
+  wire.Bind();
+  SelectedLpt = 1;  // a later change goes through InitPortDriver
+  EXPECT_TRUE(EnsureLinkReady());
+  EXPECT_EQ(LptBase(), 0x3BC);
+  EXPECT_EQ(TicksPerMs(), 1000u);
   for (const auto& row : rows) {
-    clock_.SetFrequency(row.frequency, row.available);
-    ASSERT_TRUE(InitPortDriver(1));
+    wire.sim.clock().SetFrequency(row.frequency, row.available);
+    EXPECT_EQ(InitPortDriver(row.port), row.port < 4) << row.frequency;
+    EXPECT_EQ(LptBase(), row.base) << row.frequency;
     EXPECT_EQ(TicksPerMs(), row.ticksPerMs) << row.frequency;
   }
-  EXPECT_EQ(loads_, 1);
+  EXPECT_EQ(wire.loads, 1);
+  EXPECT_TRUE(wire.ops.empty() && wire.sim.window().Messages().empty());
 }
 
-TEST_F(PortBindingTest, ExitParksDataAndControlOnceWhenBound) {
-  SelectedLpt = 2;
-  port_.SetBase(0x278);
-  Bind();
-  ShutdownPortDriver();
-  const auto& ops = port_.Ops();
-  ASSERT_EQ(ops.size(), 2u);
-  EXPECT_EQ(ops[0].kind, Kind::Out);
-  EXPECT_EQ(ops[0].port, 0x278);
-  EXPECT_EQ(ops[0].value, 0x00);
-  EXPECT_EQ(ops[1].kind, Kind::Out);
-  EXPECT_EQ(ops[1].port, 0x27A);
-  EXPECT_EQ(ops[1].value, 0x0C);
-  EXPECT_FALSE(PortLibraryBound());
-  ShutdownPortDriver();
-  EXPECT_EQ(port_.Ops().size(), 2u);
+// What the parser made of `text`, or its message.
+std::string Parse(const std::string& text) {
+  PortArgument argument;
+  std::string error;
+  if (!ParsePortArgument(text, argument, error)) return error;
+  if (argument.kind == PortArgument::Kind::Lpt) return "lpt " + std::to_string(argument.lpt);
+  if (argument.kind == PortArgument::Kind::DeviceFile) return "file " + argument.devicePath;
+  char base[8];
+  std::snprintf(base, sizeof base, "0x%04X", argument.base);
+  return std::string("io ") + base;
 }
 
-TEST_F(PortBindingTest, ExitWithoutBindingDoesNothing) {
-  ShutdownPortDriver();
-  EXPECT_EQ(loads_, 0);
-  EXPECT_TRUE(port_.Ops().empty());
+std::string Open(const std::string& port) {
+  std::string error;
+  return OpenPortBackend(port, error) ? "opened" : error;
 }
 
-TEST_F(PortBindingTest, LinkUsedAfterShutdownBindsAgain) {
-  Bind();
-  ShutdownPortDriver();
-  EXPECT_TRUE(LinkOpen);
-  EXPECT_TRUE(EnsureLinkReady());
-  EXPECT_TRUE(PortLibraryBound());
-  EXPECT_EQ(loads_, 2);
+TEST(PortArgument, ArgumentsAndTheMessagesOfPortsThatDoNotOpen) {
+  const std::string bad = "': give a nonzero base from 0x0001 to 0xFFFD, such as 0x378 or 0xD010";
+  const std::string unknown = "': use lpt1, lpt2, lpt3, /dev/parportN or 0xHHHH (the port's base address)";
+  const std::pair<const char*, const char*> accepted[] = {
+      {"lpt1", "lpt 1"},      {"LPT2", "lpt 2"},
+      {"Lpt3", "lpt 3"},      {"/dev/parport12", "file /dev/parport12"},
+      {"0x378", "io 0x0378"}, {"0xd010", "io 0xD010"},
+      {"0X3bc", "io 0x03BC"}, {"0xFFFD", "io 0xFFFD"},
+      {"0x1", "io 0x0001"}};
+  for (const auto& [text, parsed] : accepted) EXPECT_EQ(Parse(text), parsed);
+  for (std::string text : {"0x", "0x0", "0xFFFE", "0x10000", "0x37G", "0x-378"})
+    EXPECT_EQ(Parse(text), "Bad port address '" + text + bad);
+  for (std::string text : {"", "lpt0", "lpt4", "lpt12", "com1", "888", "/dev/parport", "/dev/parportx", "/dev/lp0"})
+    EXPECT_EQ(Parse(text), "Unknown port '" + text + unknown);
+  const std::string p0 = "/dev/parport0", eio = std::strerror(EIO);
+  const std::pair<std::string, std::string> rows[] = {
+      // a message and what it must say
+      {std::to_string(LptBaseAddress(1)) + std::to_string(LptBaseAddress(2)) + std::to_string(LptBaseAddress(3)),
+       std::to_string(0x378) + std::to_string(0x278) + std::to_string(0x3BC)},
+      {LptDevicePath(1) + LptDevicePath(3), p0 + "/dev/parport2"},
+      {DeviceOpenErrorText(ENOENT, p0, {}),
+       "parport_pc module loaded (sudo modprobe parport_pc ppdev)? No /dev/parport* "},
+      {DeviceOpenErrorText(ENXIO, p0, {p0, "/dev/parport3"}), "? Present: /dev/parport0 /dev/parport3"},
+      {DeviceOpenErrorText(ENODEV, p0, {}), "Cannot open /dev/parport0: no such parallel port. Is the parport_pc"},
+      {DeviceOpenErrorText(EACCES, p0, {}),
+       "Cannot open /dev/parport0: permission denied. Add yourself to the 'lp' group"},
+      {DeviceOpenErrorText(EPERM, p0, {}), ": permission denied. Add yourself to the 'lp' group (sudo usermod -aG lp"},
+      {DeviceOpenErrorText(EBUSY, p0, {}),
+       "Cannot open /dev/parport0: the port is busy. Another driver such as lp holds"},
+      {DeviceOpenErrorText(EIO, p0, {}), "Cannot open /dev/parport0: " + eio + "."},
+      {DeviceClaimErrorText(EBUSY, p0), "Cannot claim /dev/parport0: the port is busy. Another driver such as lp"},
+      {DeviceClaimErrorText(ENXIO, p0), "; unload it (sudo rmmod lp) or stop the program using the port."},
+      {DeviceClaimErrorText(EIO, p0), "Cannot claim /dev/parport0: " + eio + "."},
+      {DirectIoErrorText(EPERM, 0xD010), "Direct port access at 0xD010 needs root: run as root, or use /dev/parportN"},
+      {DirectIoErrorText(EACCES, 0xD010), " needs root: run as root, or use /dev/parportN (ppdev) instead."},
+      {DirectIoErrorText(EINVAL, 0x378), "Direct port access at 0x0378 failed: " + std::string(std::strerror(EINVAL))},
+      {Open("com1"), "Unknown port 'com1" + unknown},
+      {Open("/dev/parport987"), "Cannot open /dev/parport987: no such parallel port"}};
+  for (const auto& [actual, says] : rows) EXPECT_THAT(actual, ::testing::HasSubstr(says));
+}
+
+TEST(PortArgument, ARebasedPortMovesTheRegistersToItsBase) {
+  Wire wire;
+  RebasedPort port(std::make_unique<Wire::Tap>(wire), 0xD010);
+  port.PortOut(0x378, 0x55);
+  port.NotPortBit(0x37A, 0);
+  port.PortIn(0x279);
+  ASSERT_EQ(wire.ops.size(), 3u);
+  EXPECT_EQ(wire.ops[0].port, 0xD010);
+  EXPECT_EQ(wire.ops[1].port, 0xD012);
+  EXPECT_EQ(wire.ops[2].port, 0xD011);
 }
 
 }  // namespace
