@@ -1,0 +1,178 @@
+// Uploads: what the copier holds afterwards (upload header, mode byte, blocks
+// in their pages, SRAM pages and halves), round trips through a download, and
+// the files refused up front.
+#include "tests/transfer/transfer_fixture.h"
+#include "transfer/downloads.h"
+#include "transfer/rom_upload.h"
+#include "transfer/save_upload.h"
+
+namespace ql::testing {
+namespace {
+
+TEST(SwcModeByte, FollowsSramCodeSizeAndMap) {
+  const std::tuple<int, std::uint32_t, bool, int> cases[] = {
+      {0, 1, false, 0x2D},     {0, 128, false, 0x2D}, {0, 129, false, 0x2C}, {1, 128, false, 0x09},
+      {1, 129, false, 0x08},   {2, 128, false, 0x05}, {3, 129, false, 0x04}, {4, 128, false, 0x01},
+      {255, 129, false, 0x00}, {0, 1, true, 0x1C},    {0, 511, true, 0x1C},  {0, 512, true, 0x3C},
+      {1, 768, true, 0x38},    {2, 1, true, 0x34},    {3, 512, true, 0x34},  {5, 511, true, 0x30}};
+  for (auto [code, blocks, hiRom, want] : cases) {
+    EXPECT_EQ(SwcModeByteFor(std::uint8_t(code), blocks, hiRom), want) << code << " " << blocks << " " << hiRom;
+  }
+}
+
+TEST(RomUpload, SwcHeaderModeByteAndEveryBlockInItsPageWithZeroPadding) {
+  Rig rig;
+  auto data = Pattern(3 * kPage + 100, 7);
+  WriteFile(RomPath = rig.Path("game.smc"), Cat({Fill(512, 0x5A), data}));
+  RomHasCopierHeader = RomIsHiRom = true;
+  RomHeader[0x18] = 1;
+  rig.copier().SetDramPage(3, Fill(kPage, 0xEE));  // old contents behind the short last block
+
+  ASSERT_TRUE(UploadRom(false));
+  EXPECT_EQ(rig.UploadHeader(), Header(4, 0x38, CopierFileType::SwcRom));
+  EXPECT_EQ(rig.Pages(0, 4), Cat({data, Fill(4 * kPage - data.size())}));
+  EXPECT_EQ(RomBlockCount, 4u);
+  EXPECT_EQ(SwcModeByte, 0x38);
+  EXPECT_EQ(rig.Progress(), (Texts{"ROM 0/256", "ROM 64/256", "ROM 128/256", "ROM 192/256", "ROM 256/256"}));
+}
+
+TEST(RomUpload, SwcBlocksAboveFourMegabytesSetTheUpperAddressLine) {
+  Rig rig;
+  auto data = Pattern(514 * kPage, 8);
+  WriteFile(RomPath = rig.Path("big.sfc"), data);
+  RomIsHiRom = true;
+
+  ASSERT_TRUE(UploadRom(false));
+  EXPECT_EQ(Slice(rig.UploadHeader(), 0, 3), (Bytes{0x02, 0x02, 0x3C}));
+  // Blocks from 512 on land above the first 4 MB only with 0xC010 set, the others only with it clear.
+  EXPECT_EQ(rig.Pages(0, 514), data);
+}
+
+TEST(RomUpload, SmdPlainImageGoesInterleavedIntoPagesBehindTheHeader) {
+  Rig rig(Opts(Device::Smd));
+  auto plain = Pattern(2 * kBlock + 1000, 11);
+  WriteFile(RomPath = rig.Path("game.bin"), plain);
+  SwcModeByte = 0x77;
+  rig.copier().SetDramPage(2, Fill(kBlock, 0xEE));
+
+  ASSERT_TRUE(UploadRom(false));
+  EXPECT_EQ(rig.Pages(0, 3), Interleaved(Cat({plain, Fill(3 * kBlock - plain.size())})));
+  EXPECT_EQ(rig.UploadHeader(), Header(3, 0, CopierFileType::SmdRom));
+  EXPECT_EQ(RomBlockCount, 3u);
+  EXPECT_EQ(SwcModeByte, 0x77);  // left alone by an SMD upload
+  EXPECT_EQ(rig.Events("W 2001 00"), 1);
+  EXPECT_EQ(rig.Progress(), (Texts{"ROM 0/384", "ROM 128/384", "ROM 256/384", "ROM 384/384"}));
+
+  const Bytes big(256 * kBlock, 0x42);  // 4 MB: 256 blocks count as zero in the one-byte field
+  ASSERT_TRUE(SendRomSmd(big.data(), static_cast<std::uint32_t>(big.size())));
+  EXPECT_EQ(Slice(rig.UploadHeader(), 0, 2), (Bytes{0, 0}));
+  EXPECT_EQ(RomBlockCount, 256u);
+  EXPECT_EQ(rig.copier().DramPage(255), Fill(kBlock, 0x42));
+}
+
+TEST(RomUpload, PatchCountsInPlainOrderAndInterleavedFilesGoAsRead) {
+  // One run record: data bytes 16..31 (file offset 0x210) become 0xFF.
+  const Bytes patch = {'P', 'A', 'T', 'C', 'H', 0x00, 0x02, 0x10, 0x00, 0x00, 0x00, 0x10, 0xFF, 'E', 'O', 'F'};
+  auto plain = Pattern(kBlock, 13), patched = plain;
+  std::fill(patched.begin() + 16, patched.begin() + 32, 0xFF);
+  const std::tuple<Device, bool, bool, Bytes> cases[] = {{Device::Swc, true, true, patched},
+                                                         {Device::Smd, false, true, Interleaved(patched)},
+                                                         {Device::Smd, true, true, Interleaved(patched)},
+                                                         {Device::Smd, true, false, Interleaved(plain)}};
+  for (const auto& [device, header, applyPatch, want] : cases) {
+    SCOPED_TRACE(::testing::Message() << int(device) << header << applyPatch);
+    Rig rig(Opts(device));
+    WriteFile(PatchPath = rig.Path("p.ips"), patch);
+    const bool interleaved = device == Device::Smd && header;  // SMD files with a header are interleaved
+    WriteFile(RomPath = rig.Path("game"), Cat({Fill(header ? 512 : 0), interleaved ? Interleaved(plain) : plain}));
+    RomHasCopierHeader = header;
+    ASSERT_TRUE(UploadRom(applyPatch));
+    EXPECT_EQ(rig.Pages(0, device == Device::Smd ? 1 : 2), want);
+  }
+}
+
+TEST(SramUpload, SwcPagesFromTheSramBankAndBothSmdHalves) {
+  auto small = Pattern(2048, 21), page = Pattern(kPage, 22), full = Pattern(32768, 23);
+  // SWC: 8 KB pages from 0x100 on, the last one zero-padded, the rest untouched. SMD: 16 KB or less to both halves.
+  const std::tuple<Device, Bytes, Bytes, Texts> cases[] = {
+      {Device::Swc, small, Cat({small, Fill(6144), Fill(24576, 0xEE)}), {"SRAM 0/16", "SRAM 16/16"}},
+      {Device::Swc, full, full, {"SRAM 0/256", "SRAM 64/256", "SRAM 128/256", "SRAM 192/256", "SRAM 256/256"}},
+      {Device::Smd, page, Cat({page, Fill(kPage), page, Fill(kPage)}), {"SRAM 0/64", "SRAM 128/64", "SRAM 64/64"}},
+      {Device::Smd, full, full, {"SRAM 0/256", "SRAM 128/256", "SRAM 256/256"}}};
+  for (const auto& [device, data, want, progress] : cases) {
+    SCOPED_TRACE(::testing::Message() << int(device) << " " << data.size());
+    Rig rig(Opts(device));
+    std::ranges::fill(rig.copier().Sram(), 0xEE);
+    SramHasCopierHeader = data == full;
+    WriteFile(SramPath = rig.Path("save"), Cat({Fill(SramHasCopierHeader ? 512 : 0), data}));
+    CancelRequested = device == Device::Smd;  // the SMD sequence has no cancel test
+    ASSERT_TRUE(UploadSram());
+    EXPECT_EQ(rig.copier().Sram(), want);
+    EXPECT_EQ(rig.Progress(), progress);
+    EXPECT_EQ(rig.Events("W 2001 04"), device == Device::Smd ? 1 : 0);
+    if (data != full) continue;  // a full image downloaded again comes back as it went
+    rig.QueueSaveAnswer(rig.Path("back.srm"));
+    DownloadSram();
+    EXPECT_EQ(ReadFile(rig.Path("back.srm")), full);
+  }
+}
+
+TEST(Upload, FilesWithoutUsableDataAreRefusedBeforeAnyTransfer) {
+  auto rom = [] { return UploadRom(false); };
+  const std::tuple<long long, bool, std::function<bool()>, const char*, const char*> cases[] = {
+      {-1, false, rom, nullptr, "missing ROM file: no message"},
+      {512, true, rom, "Upload ROM", "Cannot read all of"},  // shrunk to its header
+      {6 * 1024 * 1024 + 1, false, rom, "Upload ROM", "larger than the copier can hold"},
+      {512, true, UploadSram, "Upload SRAM", "holds no SRAM data"},
+      {300, true, UploadSram, "Upload SRAM", "Cannot read all of"},  // shrunk below its header
+      {32769, false, UploadSram, "Upload SRAM", "larger than the copier can hold"},
+      {512 + 262143, false, UploadRealTimeSave, "Upload Real-time Save", "not a complete real-time save"}};
+  for (const auto& [size, header, upload, caption, text] : cases) {
+    SCOPED_TRACE(text);
+    Rig rig;
+    RomPath = SramPath = RealTimePath = rig.Path("file");
+    if (size >= 0) WriteFile(RomPath, Fill(static_cast<std::size_t>(size)));
+    RomHasCopierHeader = SramHasCopierHeader = header;
+    EXPECT_FALSE(upload());
+    auto messages = rig.Messages();
+    ASSERT_EQ(messages.size(), caption ? 1u : 0u);
+    EXPECT_TRUE(!caption || (messages[0].caption == caption && messages[0].icon == MessageIcon::Stop &&
+                             messages[0].text.find(RomPath) != std::string::npos &&
+                             messages[0].text.find(text) != std::string::npos));
+    EXPECT_EQ(rig.copier().BytesMoved(), 0u);
+  }
+}
+
+// A real-time save downloaded and uploaded again lands byte for byte in the
+// same pages: with the copier's signature in its own area, without it in the
+// eight DRAM banks from 0x36 (banks 0x56 and 0x76 drop writes) behind the
+// upper address line; the probe of bank 0x36 restores the byte it flips.
+TEST(RoundTrip, RealTimeSaveReturnsToTheSamePages) {
+  constexpr std::uint32_t kFirst = 512 + 0x36 * 4;
+  for (bool signature : {true, false}) {
+    SCOPED_TRACE(signature);
+    Rig rig(Opts(Device::Swc, Fault::None, 0, signature));
+    emu::Copier& copier = rig.copier();
+    auto put = [&](const Bytes& area) {
+      if (signature) copier.RealTimeArea() = area;
+      for (std::uint32_t j = 0; j < 32 && !signature; ++j)
+        copier.SetDramPage(kFirst + j, Slice(area, j * kPage, kPage));
+    };
+    auto area = Pattern(262144, 72), probed = Pattern(kPage, 74);
+    copier.SetBankWritable(0x76, false), copier.SetBankWritable(0x56, false);
+    copier.SetDramPage(0x36 * 4, probed);
+    put(area);
+    rig.QueueSaveAnswer(RealTimePath = rig.Path("g.rts"));
+    DownloadRealTimeSave();
+    EXPECT_EQ(ReadFile(RealTimePath), Cat({Header(0, 0, CopierFileType::SwcRealTime), area}));
+
+    put(Fill(area.size()));
+    ASSERT_TRUE(UploadRealTimeSave());
+    EXPECT_EQ(signature ? copier.RealTimeArea() : rig.Pages(kFirst, 32), area);
+    EXPECT_EQ(copier.DramPage(0x36 * 4), probed);
+    EXPECT_EQ(rig.Events("F 03 00 00 00"), 2);  // both directions end the real-time session
+  }
+}
+
+}  // namespace
+}  // namespace ql::testing
