@@ -23,7 +23,8 @@ bool ParsePortChoice(const std::string& port, const std::string& device, PortCho
   choice.argument = port;
   if (port == "sim" || port.rfind("sim:", 0) == 0) {
     std::string options = port.size() > 4 ? port.substr(4) : std::string();
-    if (!NamesDevice(options)) options += (options.empty() ? "" : ",") + ("device=" + device);
+    if (!NamesDevice(options))
+      options = options.empty() ? fmt::format("device={}", device) : fmt::format("{},device={}", options, device);
     std::string parseError;
     if (!emu::ParseOptions(options, choice.simOptions, parseError)) {
       error = fmt::format("--port {}: {}", port, parseError);
