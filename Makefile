@@ -57,11 +57,10 @@ bench: deps
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	@for b in $(BENCH_DIR)/bin/bench_*; do echo "== $$b"; $$b || exit 1; done
 
+# Builds only the fuzz targets with clang (their libraries are instrumented)
+# and runs each for FUZZ_SECONDS.
 fuzz: deps
-	@test -f $(FUZZ_DIR)/build.ninja || CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
-	cmake --build $(FUZZ_DIR) -j $(JOBS)
-	@scripts/run-fuzzers $(FUZZ_DIR)/bin $(FUZZ_SECONDS)
+	tests/fuzz/run_fuzz_smoke.sh $(CURDIR) $(CURDIR)/$(FUZZ_DIR) $(FUZZ_SECONDS)
 
 package: build
 	@scripts/package
