@@ -19,6 +19,15 @@ void UploadJob(std::uint8_t steps);
 void DownloadJob(std::uint8_t kind);
 
 bool JobRunning();
+
+// Whether the job that ended last failed: one of its steps failed (a cancel
+// is not a failure) or something no step expected ended it. Every failure
+// has shown its message by then.
+bool LastJobFailed();
+
+// The text of an unexpected failure in a job, before what is known of it
+// (caption: the caption of the step that was running, stop icon).
+inline constexpr const char* kInternalErrorPrefix = "Internal error: ";
 // Waits up to timeoutMs (negative: forever) for the running job; true when none runs.
 // A job that has ended is joined here (or by the next start).
 bool WaitForJob(int timeoutMs);

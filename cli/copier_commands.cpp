@@ -88,9 +88,9 @@ std::string CommandLabel(const Invocation& inv) {
   }
 }
 
-int Finish(CliFrontEnd& ui) {
+int Finish(CliFrontEnd& ui, bool jobFailed) {
   if (Interrupted()) return kExitCancelled;
-  return ui.FailureShown() ? kExitFailed : kExitOk;
+  return ui.FailureShown() || jobFailed ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -168,7 +168,7 @@ int RunCopierCommand(const Invocation& inv, CliFrontEnd& ui) {
     // The job clears its progress line at the end; leave a word that it went through.
     ui.NoteOnTerminal(fmt::format("{}: done", CommandLabel(inv)));
   }
-  return Finish(ui);
+  return Finish(ui, IsJobCommand(id) && LastJobFailed());
 }
 
 }  // namespace ql::cli

@@ -103,7 +103,7 @@ bool SendRomSmd(const std::uint8_t* data, std::uint32_t dataSize) {
 bool UploadRom(bool applyPatch) {
   const std::string path = RomPath;
   InputFile file(path);
-  if (!file.IsOpen()) return false;
+  if (!InputOpened(file, path, TransferCaption::UploadRom)) return false;
 
   const bool smd = SelectedDevice == kDeviceSmd;
   const long long skip = RomHasCopierHeader ? static_cast<long long>(kCopierHeaderSize) : 0;
@@ -133,6 +133,12 @@ bool UploadRom(bool applyPatch) {
     return false;
   }
   file.Close();
+  // A patch that vanished since it was loaded would send the image unpatched
+  // as if all went well.
+  if (applyPatch && !PatchPath.empty()) {
+    InputFile patch(PatchPath);
+    if (!InputOpened(patch, PatchPath, TransferCaption::UploadRom)) return false;
+  }
 
   if (!smd) {
     if (applyPatch) ApplyIpsPatch(image.data(), size);

@@ -44,7 +44,7 @@ bool LoadStepData(InputFile& file, const std::string& path, long long offset, st
 bool UploadSram() {
   const std::string path = SramPath;
   InputFile file(path);
-  if (!file.IsOpen()) return false;
+  if (!InputOpened(file, path, TransferCaption::UploadSram)) return false;
 
   const long long skip = SramHasCopierHeader ? static_cast<long long>(kCopierHeaderSize) : 0;
   const long long fileSize = file.Size();
@@ -110,7 +110,7 @@ bool UploadSram() {
 bool UploadRealTimeSave() {
   const std::string path = RealTimePath;
   InputFile file(path);
-  if (!file.IsOpen()) return false;
+  if (!InputOpened(file, path, TransferCaption::UploadRealTime)) return false;
 
   const long long fileSize = file.Size();
   if (fileSize < static_cast<long long>(kCopierHeaderSize + kRealTimeAreaSize)) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/front_end.h"
+#include "transfer/transfer_files.h"
 
 namespace ql {
 
@@ -16,6 +17,17 @@ void ClearTransferProgress() { UI().ShowProgress(std::string(), 0, 0); }
 
 void ShowTransferError(const std::string& text, const char* caption) {
   UI().ShowMessage(text, caption, MessageIcon::Stop);
+}
+
+bool InputOpened(const InputFile& file, const std::string& path, const char* caption) {
+  if (file.IsOpen()) return true;
+  ShowTransferError(CannotOpenText(path, file.Error()), caption);
+  return false;
+}
+
+std::string CannotOpenText(const std::string& path, const std::string& reason) {
+  return "Cannot open \"" + path + "\": " + reason + ".\nThe file may have been moved or deleted since it was loaded. " +
+         "Load it again.";
 }
 
 std::string FileChangedText(const std::string& path) {

@@ -14,6 +14,7 @@ inline constexpr const char* UploadRealTime = "Upload Real-time Save";
 inline constexpr const char* DownloadCartridge = "Download Cartridge ROM";
 inline constexpr const char* DownloadSram = "Download SRAM";
 inline constexpr const char* DownloadRealTime = "Download Real-time Save";
+inline constexpr const char* Execute = "Execute";
 }  // namespace TransferCaption
 
 // "<label> <done>/<total>", done and total in kilobits ("ROM 64/512").
@@ -23,7 +24,15 @@ void ClearTransferProgress();
 // A stop-icon message box with the operation's caption.
 void ShowTransferError(const std::string& text, const char* caption);
 
+class InputFile;
+
+// True when a step's input file is open; otherwise shows why not with the
+// step's caption: the file was moved, deleted or made unreadable after it
+// was loaded, and a step must never end without saying so.
+bool InputOpened(const InputFile& file, const std::string& path, const char* caption);
+
 // Texts of the transfer failures; each names the file and what to do.
+std::string CannotOpenText(const std::string& path, const std::string& reason);
 std::string FileChangedText(const std::string& path);
 std::string FileTooLargeText(const std::string& path);
 std::string SramFileEmptyText(const std::string& path);

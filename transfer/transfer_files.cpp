@@ -5,7 +5,11 @@
 
 namespace ql {
 
-InputFile::InputFile(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
+InputFile::InputFile(const std::string& path) {
+  errno = 0;
+  file_ = std::fopen(path.c_str(), "rb");
+  if (file_ == nullptr) error_ = errno != 0 ? std::strerror(errno) : "unknown error";
+}
 
 InputFile::~InputFile() { Close(); }
 

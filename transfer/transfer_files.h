@@ -19,6 +19,8 @@ class InputFile {
   InputFile& operator=(const InputFile&) = delete;
 
   bool IsOpen() const { return file_ != nullptr; }
+  // Why the file could not be opened ("" while it is open).
+  const std::string& Error() const { return error_; }
   // Size in bytes, or -1 when it cannot be taken.
   long long Size();
   // Reads exactly length bytes from offset; false on a short or failed read.
@@ -27,6 +29,7 @@ class InputFile {
 
  private:
   std::FILE* file_ = nullptr;
+  std::string error_;
 };
 
 // A file created (or replaced) for writing. Every write is checked; the

@@ -6,12 +6,16 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <semaphore>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/commands.h"
@@ -49,7 +53,8 @@ Bytes SnesRom(std::uint8_t fill) {
 Bytes Head(const Bytes& bytes, std::ptrdiff_t size) { return Bytes(bytes.begin(), bytes.begin() + size); }
 
 // Once holdAtRomStep is set, the job's first "ROM " progress text signals
-// held and waits for released.
+// held and waits for released. A failure set in failAt runs once at the
+// first progress text that begins with its prefix.
 struct GatedWindow final : WindowModel {
   void ShowProgress(const std::string& text, std::uint32_t done, std::uint32_t total) override {
     WindowModel::ShowProgress(text, done, total);
@@ -57,8 +62,10 @@ struct GatedWindow final : WindowModel {
       held.release();
       released.acquire();
     }
+    if (failAt.second && !text.empty() && text.rfind(failAt.first, 0) == 0) std::exchange(failAt.second, {})();
   }
   std::atomic<bool> holdAtRomStep = false;
+  std::pair<std::string, std::function<void()>> failAt;
   std::counting_semaphore<> held{0}, released{0};
 };
 
@@ -250,6 +257,7 @@ TEST_F(AppTest, WhileAJobRunsOnlyCancelAboutAndExitAreTaken) {
   window().released.release();
   AwaitJobEnd();
   EXPECT_TRUE(Events().empty()) << "cancelled in the ROM step: no real-time save, no execute";
+  EXPECT_FALSE(LastJobFailed()) << "a cancel is not a failure";
   EXPECT_FALSE(RealTimeMode);
   EXPECT_TRUE(window().TopMenusEnabled());
   EXPECT_EQ(window().ControlText(IDC_PLAY), "&Play");
@@ -299,13 +307,47 @@ TEST_F(AppTest, FirstFailingStepEndsTheJob) {
   EXPECT_EQ(window().Messages()[0].caption, "SWC Interface");
   EXPECT_TRUE(Events().empty()) << "no execute";
 
+  // A file that vanished after loading fails its step with a message: no
+  // SRAM, no execute.
   Restart();
   LoadFileBatch({rom});
-  std::filesystem::remove(rom);  // the ROM step fails: no SRAM, no execute
+  std::filesystem::remove(rom);
   ASSERT_TRUE(RunCommand(IDM_UPLOAD_AND_RUN));
   AwaitJobEnd();
+  EXPECT_TRUE(LastJobFailed());
+  ASSERT_EQ(window().Messages().size(), 1u);
+  EXPECT_EQ(window().Messages()[0].caption, "Upload ROM");
+  EXPECT_EQ(window().Messages()[0].text.rfind("Cannot open \"" + rom + "\"", 0), 0u) << window().Messages()[0].text;
   EXPECT_TRUE(Events().empty());
   EXPECT_EQ(Head(copier().Sram(), 8192), Bytes(8192));
+}
+
+TEST_F(AppTest, AFailureNoStepExpectedEndsTheJobAsFailedWithAStopMessage) {
+  LoadFileBatch({Rom("game.smc"), Srm("game.srm")});
+  const std::vector<std::tuple<std::string, int, std::function<void()>, std::string, std::string>> cases = {
+      {"ROM ", IDM_UPLOAD_AND_RUN, [] { throw std::runtime_error("bad things"); }, "Upload ROM", "bad things"},
+      {"SRAM ", IDM_UPLOAD_AND_RUN, [] { throw std::bad_alloc(); }, "Upload SRAM", std::bad_alloc().what()},
+      {"SRAM ", IDM_DOWNLOAD_SRAM, [] { throw 7; }, "Download SRAM", "unknown exception"},
+  };
+  for (const auto& [prefix, command, fail, caption, what] : cases) {
+    SCOPED_TRACE(caption);
+    window().ClearRecords();
+    window().QueueSaveAnswer((root_ / "out.srm").string());
+    window().failAt = {prefix, fail};
+    ASSERT_TRUE(RunCommand(command));
+    AwaitJobEnd();
+    EXPECT_TRUE(LastJobFailed());
+    ASSERT_EQ(window().Messages().size(), 1u);
+    EXPECT_EQ(window().Messages()[0].text, "Internal error: " + what);
+    EXPECT_EQ(window().Messages()[0].caption, caption);
+    EXPECT_EQ(window().Messages()[0].icon, MessageIcon::Stop);
+    EXPECT_TRUE(window().TopMenusEnabled());
+    EXPECT_EQ(window().ControlText(IDC_PLAY), "&Play");
+  }
+  EXPECT_TRUE(Events().empty()) << "no step after the failed one ran";
+  ASSERT_TRUE(RunCommand(IDM_UPLOAD_AND_RUN));
+  AwaitJobEnd();
+  EXPECT_FALSE(LastJobFailed());
 }
 
 TEST_F(AppTest, UploadRealTimeSaveSendsTheLoadedSaveOnly) {
