@@ -60,6 +60,10 @@ ParseResult ParseArguments(int argc, char** argv) {
 
   auto* probe = app.add_subcommand("probe", "check the port and whether a copier answers");
 
+  auto* check = app.add_subcommand("check", "dump health report: internal checksum against the header, and CRC32");
+  check->add_flag("--json", inv.json, "one JSON object per file and line");
+  check->add_option("FILE", inv.files)->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -71,7 +75,8 @@ ParseResult ParseArguments(int argc, char** argv) {
                                                     {upload, Command::Upload},     {execute, Command::Execute},
                                                     {play, Command::Play},         {cartInfo, Command::CartInfo},
                                                     {download, Command::Download}, {patch, Command::Patch},
-                                                    {convert, Command::Convert},   {probe, Command::Probe}};
+                                                    {convert, Command::Convert},   {probe, Command::Probe},
+                                                    {check, Command::Check}};
   for (const auto& [sub, command] : commands) {
     if (sub->parsed()) inv.command = command;
   }
