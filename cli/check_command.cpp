@@ -1,6 +1,7 @@
 #include "cli/check_command.h"
 
 #include <fmt/format.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -39,6 +40,9 @@ std::optional<CheckedFile> Examine(const std::string& path, std::string& error) 
     error = fmt::format("{}: cannot be read: {}", path, std::strerror(errno));
     return std::nullopt;
   }
+  // A regular file ends; a device or pipe need not, so it is read no further than an image can be.
+  struct stat status {};
+  const bool regular = fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
   CheckedFile checked;
   std::vector<std::uint8_t> bytes;
   std::uint32_t wholeCrc = Crc32(0, nullptr, 0);
@@ -47,11 +51,17 @@ std::optional<CheckedFile> Examine(const std::string& path, std::string& error) 
   while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
     wholeCrc = Crc32(wholeCrc, chunk, n);
     if (bytes.size() <= kLargestRomFile) bytes.insert(bytes.end(), chunk, chunk + n);
+    if (!regular && bytes.size() > kLargestRomFile) break;
   }
-  const bool failed = std::ferror(file) != 0;
+  const int readError = std::ferror(file) ? errno : 0;
   std::fclose(file);
-  if (failed) {
-    error = fmt::format("{}: read error", path);
+  if (readError != 0) {
+    error = fmt::format("{}: cannot be read: {}", path, std::strerror(readError));
+    return std::nullopt;
+  }
+  if (!regular && bytes.size() > kLargestRomFile) {
+    error = fmt::format("{}: more than {} bytes and not a regular file: not a ROM image, not read to its end", path,
+                        kLargestRomFile);
     return std::nullopt;
   }
   checked.tooLarge = bytes.size() > kLargestRomFile;

@@ -83,6 +83,13 @@ expect_py "large file" "
 import json, zlib
 print(json.loads(r'''$OUT''') == {'file': 'big.sfc', 'crc32': '%08X' % zlib.crc32(bytes(7 << 20)), 'checksum': None})"
 
+# Endless or unreadable input gets an error, not a hang.
+q 1 check /dev/zero
+expect_contains "an endless device is not read to its end" "/dev/zero: more than 6291968 bytes and not a regular file" "$ERR"
+q 1 check --json .
+expect_eq "a folder gives no JSON line" "" "$OUT"
+expect_contains "a folder cannot be read" ".: cannot be read" "$ERR"
+
 # A file name that is not plain ASCII still gives valid JSON.
 cp genesis.bin "$(printf 'caf\xc3\xa9 "q".bin')"
 q 0 check --json caf*
