@@ -89,12 +89,13 @@ void TraceTimeout() {
   s.packetBytes = -1;
 }
 
-void FlushLinkTrace() {
+bool FlushLinkTrace() {
   TraceState& s = State();
   std::lock_guard lock(s.mutex);
-  if (!s.file) return;
+  if (!s.file) return true;
   EndLine(s);
-  std::fflush(s.file);
+  // The error flag also remembers a write that failed long before.
+  return std::fflush(s.file) == 0 && std::ferror(s.file) == 0;
 }
 
 }  // namespace ql

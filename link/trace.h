@@ -24,6 +24,7 @@ inline bool LinkTraceOn() { return trace_detail::enabled.load(std::memory_order_
 void TraceByte(bool sent, unsigned char value);
 void TracePacketStart();
 void TraceTimeout();
-void FlushLinkTrace();
+// False when some of the record never reached the file.
+bool FlushLinkTrace();
 
 }  // namespace ql
