@@ -2,6 +2,7 @@
 
 #include "core/front_end.h"
 #include "link/commands.h"
+#include "link/copier_addresses.h"
 #include "link/copier_ops.h"
 #include "link/handshake.h"
 #include "link/link_timeout.h"
@@ -11,10 +12,9 @@ namespace ql {
 namespace {
 
 constexpr const char* kCaption = "Cartridge Info";
-// Bank 0, quarter 3 puts cartridge address 0xFFC0 at copier address 0xBFC0.
+// Bank 0, quarter 3 puts the cartridge's header (0xFFC0) in the high window.
 constexpr std::uint8_t kHeaderBank = 0;
 constexpr std::uint8_t kHeaderQuarter = 3;
-constexpr std::uint16_t kHeaderAddress = 0xBFC0;
 
 }  // namespace
 
@@ -23,14 +23,14 @@ void ShowCartridgeInfo() {
   std::uint8_t banks = 0;
   bool hiRom = false;
   if (!DetectCartridge(&banks, &hiRom)) {
-    UI().ShowMessage("No game cartridge is detected", kCaption, MessageIcon::Stop);
+    UI().ShowMessage(kNoCartridgeText, kCaption, MessageIcon::Stop);
     return;
   }
   std::array<std::uint8_t, 64> header{};
   try {
     SelectBankPage(kHeaderBank, kHeaderQuarter);
     // Shown even when the check byte did not match.
-    ReadMemoryBlock(kHeaderAddress, header.data(), static_cast<std::uint16_t>(header.size()));
+    ReadMemoryBlock(CopierAddress::SwcCartridgeHeader, header.data(), static_cast<std::uint16_t>(header.size()));
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
     return;

@@ -5,7 +5,10 @@
 #include "core/front_end.h"
 #include "core/state.h"
 #include "core/types.h"
+#include "core/units.h"
 #include "link/commands.h"
+#include "link/copier_addresses.h"
+#include "link/copier_ops.h"
 #include "link/handshake.h"
 #include "link/link_timeout.h"
 #include "transfer/copier_file_header.h"
@@ -18,9 +21,8 @@
 namespace ql {
 namespace {
 
-constexpr std::uint32_t kSramImageSize = 32768;
-constexpr std::uint32_t kSwcSramPage = 8192;
-constexpr std::uint32_t kSmdSramHalf = 16384;
+// The SMD shows its SRAM in two halves of one 16 KB page each.
+constexpr std::uint32_t kSmdSramHalf = kSmdBlockSize;
 
 // Asks for the file, allocates the zeroed buffer and creates the file; false
 // when the dialog was cancelled (silently) or a step failed (with a message).
@@ -60,7 +62,7 @@ void DownloadSram() {
   std::vector<std::uint8_t> buffer;
   OutputFile file;
   // Zeroed buffer: pages a cancel leaves unread are written as zeros.
-  if (!PrepareDownload(request, buffer, kSramImageSize, file, caption)) return;
+  if (!PrepareDownload(request, buffer, kSramSize, file, caption)) return;
   const std::string& path = request.fileName;
 
   bool failed = false;
@@ -68,27 +70,26 @@ void DownloadSram() {
     FillCopierHeader(buffer.data(), 0, 0,
                      SelectedDevice == kDeviceSmd ? CopierFileType::SmdSram : CopierFileType::SwcSram);
     WriteChecked(file, buffer.data(), kCopierHeaderSize, path, caption, failed);
-    buffer.assign(kSramImageSize, 0);
+    buffer.assign(kSramSize, 0);
   }
   if (!failed) {
     try {
       if (SelectedDevice == kDeviceSmd) {
-        for (std::uint32_t offset = 0; offset < kSramImageSize; offset += kSmdSramHalf) {
-          ShowTransferProgress("SRAM", offset / 128, 256);
-          ReadMemoryBlock(static_cast<std::uint16_t>(0x4000 + offset), buffer.data() + offset, kSmdSramHalf);
+        for (std::uint32_t offset = 0; offset < kSramSize; offset += kSmdSramHalf) {
+          ShowTransferProgress("SRAM", offset / kKilobitBytes, kSramSize / kKilobitBytes);
+          ReadMemoryBlock(offset == 0 ? CopierAddress::SmdLowWindow : CopierAddress::DramWindow, buffer.data() + offset,
+                          kSmdSramHalf);
         }
       } else {
-        SelectBankPage(0, 0);
-        WriteMemoryByte(0xE00D, 0);
-        WriteMemoryByte(0xC008, 0);
-        for (std::uint8_t q = 0; q < 4; ++q) {
+        SelectSwcSram();
+        for (std::uint8_t q = 0; q < kSramSize / kSwcBlockSize; ++q) {
           if (CancelRequested) break;
-          ShowTransferProgress("SRAM", q * 64u, 256);
-          SelectBankPage(0x40, q);
-          ReadMemoryBlock(0x2000, buffer.data() + q * kSwcSramPage, kSwcSramPage);
+          ShowTransferProgress("SRAM", q * kSwcBlockSize / kKilobitBytes, kSramSize / kKilobitBytes);
+          SelectBankPage(CopierAddress::SwcSramBank, q);
+          ReadMemoryBlock(CopierAddress::SwcLowWindow, buffer.data() + q * kSwcBlockSize, kSwcBlockSize);
         }
       }
-      WriteChecked(file, buffer.data(), kSramImageSize, path, caption, failed);
+      WriteChecked(file, buffer.data(), kSramSize, path, caption, failed);
     } catch (const LinkTimeout&) {
       ReportLinkTimeout();
     }
@@ -115,13 +116,13 @@ void DownloadRealTimeSave() {
           stopped = true;
           break;
         }
-        ShowTransferProgress("Real-time", j * 64, kRealTimeAreaKilobits);
+        ShowTransferProgress("Real-time", j * kRealTimePageSize / kKilobitBytes, kRealTimeAreaKilobits);
         SelectRealTimePage(place, j);
         ReadMemoryBlock(place.window, buffer.data(), kRealTimePageSize);
         stopped = !WriteChecked(file, buffer.data(), kRealTimePageSize, path, caption, failed);
       }
       // Only a complete download closes the real-time session.
-      if (!stopped) SendFunction(3, 0, 0, 0);
+      if (!stopped) SendFunction(CopierFunction::EndRealTime, 0, 0, 0);
     } catch (const LinkTimeout&) {
       ReportLinkTimeout();
     }
