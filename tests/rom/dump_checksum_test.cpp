@@ -187,7 +187,12 @@ TEST(GenesisDumpChecksum, OddLastByteCountsAsHighByteAndDamageShows) {
   Bytes rom = GenesisDump(0x201);
   rom[0x200] = 0x12;
   EXPECT_EQ(GenesisImageChecksum(rom), 0x1200);
+  // An SMD file cut inside its last block: the missing bytes count as zeros.
   rom = GenesisDump(0x40000);
+  const DumpAnalysis cut = AnalyseDump(testing::Cut(testing::ToSmd(rom), 0x100), "cut.smd", kDeviceSmd);
+  ASSERT_TRUE(cut.checksum.has_value());
+  EXPECT_EQ(cut.plainData.size(), rom.size() - 0x100);
+  EXPECT_FALSE(cut.checksum->Agrees());
   rom[0x3FFFF] ^= 0x80;
   const DumpAnalysis a = AnalyseDump(testing::ToSmd(rom), "game.smd", kDeviceSmd);
   ASSERT_TRUE(a.checksum.has_value());
