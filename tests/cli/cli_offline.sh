@@ -185,14 +185,16 @@ check "that link is kept too" test -L sub/rel-link.smc
 ln -s nowhere.smc dangling.smc
 q 0 patch plain.sfc fix.ips dangling.smc
 expect_same_file "a dangling link: its target is created" nowhere.smc out.sfc
-mkfifo out.fifo
-for out in out.fifo /dev/null dir.smc; do
+# The device is reached through a link: a program that replaced the name
+# given would replace the link here, not the system's /dev/null.
+mkfifo out.fifo && ln -s /dev/null device-link.smc
+for out in out.fifo device-link.smc dir.smc; do
   OUT=$(timeout 10 "$QUILLON" patch plain.sfc fix.ips "$out" 2>&1)
   expect_eq "OUT $out refused at once" 1 $?
   expect_contains "OUT $out: why" "refused; name a regular file" "$OUT"
 done
-check "the FIFO is still a FIFO" test -p out.fifo
-expect_eq "no temporary file beside refused outputs" "" "$(ls -a | grep -F '.XXXXXX'; ls -a | grep -E '^(out\.fifo|null)\.')"
+check "the FIFO, the link and the device are kept" test -p out.fifo -a -L device-link.smc -a -c /dev/null
+expect_eq "no temporary file beside refused outputs" "" "$(ls -a | grep -E '^(out\.fifo|device-link\.smc|dir\.smc)\.')"
 
 # The common extension: a three-byte size after "EOF" shortens OUT, never lengthens it.
 python3 -c "
