@@ -156,7 +156,6 @@ class Session:
         self.root, self.win64, self.pristine = work / name, win64, work / "pristine"
         self.app, self.files, self.state = self.root / "app", self.root / "files", self.root / "state"
         self.xvfb = self.program = self.wine = None
-        self.sim_options = "device=swc"
 
     def __enter__(self):
         self.xvfb, display = start_xvfb()
@@ -186,16 +185,14 @@ class Session:
         shutil.copy(built_file(self.win64, name), self.app / name)
 
     # --- the program ----------------------------------------------------
-    def start(self, sim_options: str = None):
-        if sim_options is not None:
-            self.sim_options = sim_options
-        options = f"{self.sim_options},state={windows_path(self.state)}"
+    def start(self, sim_options: str = "device=swc"):
+        options = f"{sim_options},state={windows_path(self.state)}"
         with open(self.root / "program.log", "ab") as log:
             self.program = subprocess.Popen(["wine", str(self.app / "Quillon.exe")],
                                             env=self.env(QUILLON_SIM=options, WINEDEBUG="err+all"),
                                             stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         # The menu probe is only sent in once the dialog has finished starting.
-        self.wait_for(lambda w: w.exists and ID["IDC_PLAY"] in w.controls, 30, "the main window", menu=False)
+        self.wait_for(lambda w: w.exists and ID["IDC_PLAY"] in w.controls, 60, "the main window", menu=False)
         self.wait_for(lambda w: w.exists and w.menu_read, 30, "the main window's menu")
         self.focus_window(MAIN_CAPTION)
 

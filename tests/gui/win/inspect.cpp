@@ -65,25 +65,17 @@ std::vector<HWND> ProcessWindows(HWND main) {
   return search.windows;
 }
 
-std::string Folder(const char* path) {
-  std::string folder(path);
-  folder.resize(folder.find_last_of('\\') + 1);
-  return folder;
-}
-
 // Loads window_probe.dll into the program and prints what it wrote.
 void RunProbe(DWORD process) {
-  char self[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, self, sizeof self);
-  const std::string folder = Folder(self);
-  const std::string probe = folder + "window_probe.dll";
+  const std::string folder = probe::ModuleFolder(nullptr);
+  const std::string library = folder + "window_probe.dll";
   const std::string output = folder + "probe.txt";
   DeleteFileA(output.c_str());
 
   HANDLE target = OpenProcess(PROCESS_ALL_ACCESS, FALSE, process);
   if (target == nullptr) return;
-  void* remotePath = VirtualAllocEx(target, nullptr, probe.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  if (remotePath != nullptr && WriteProcessMemory(target, remotePath, probe.c_str(), probe.size() + 1, nullptr)) {
+  void* remotePath = VirtualAllocEx(target, nullptr, library.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (remotePath != nullptr && WriteProcessMemory(target, remotePath, library.c_str(), library.size() + 1, nullptr)) {
     // kernel32 sits at the same address in every process.
     auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
@@ -144,9 +136,7 @@ int Dismiss(HWND main, const std::string& caption) {
 }
 
 int Drop(HWND main, int count, char** paths) {
-  char self[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, self, sizeof self);
-  const std::string list = Folder(self) + "drop.txt";
+  const std::string list = probe::ModuleFolder(nullptr) + "drop.txt";
   FILE* file = std::fopen(list.c_str(), "wb");
   if (file == nullptr) return 6;
   for (int i = 0; i < count; ++i) std::fprintf(file, "%s\n", paths[i]);

@@ -14,24 +14,23 @@ inline constexpr const char* kMainCaption = "Quillon Link";
 inline std::string Escaped(const std::string& text) {
   std::string out;
   for (char c : text) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        out += c;
-    }
+    const char* escape = c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : nullptr;
+    if (escape != nullptr)
+      out += escape;
+    else
+      out += c;
   }
   return out;
+}
+
+// The folder of a module (null: the program), ending in a backslash: the
+// helper and the probe talk through files there.
+inline std::string ModuleFolder(HMODULE module) {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(module, path, sizeof path);
+  std::string folder(path);
+  folder.resize(folder.find_last_of('\\') + 1);
+  return folder;
 }
 
 // A window's text without sending it a message.
@@ -43,24 +42,27 @@ inline std::string Caption(HWND window) {
   return text;
 }
 
+struct MainWindowSearch {
+  DWORD process;  // 0: any process
+  HWND found;
+};
+
+inline BOOL CALLBACK MatchMainWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<MainWindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if ((search->process != 0 && owner != search->process) || GetMenu(window) == nullptr ||
+      Caption(window) != kMainCaption)
+    return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
 // The main window has the caption and a menu bar (a message box may carry
-// the same caption); process 0 means any process.
+// the same caption).
 inline HWND FindMainWindow(DWORD process = 0) {
-  struct Search {
-    DWORD process;
-    HWND found;
-  } search{process, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if ((s->process != 0 && owner != s->process) || GetMenu(window) == nullptr || Caption(window) != kMainCaption)
-          return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  MainWindowSearch search{process, nullptr};
+  EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

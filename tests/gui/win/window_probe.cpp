@@ -96,10 +96,7 @@ std::string DropFiles(HWND main, const std::string& listFile) {
 }
 
 DWORD WINAPI Probe(LPVOID) {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(self, path, sizeof path);
-  std::string folder(path);
-  folder.resize(folder.find_last_of('\\') + 1);
+  const std::string folder = probe::ModuleFolder(self);
   const std::string finalName = folder + "probe.txt";
   const std::string tempName = folder + "probe.tmp";
   const std::string dropList = folder + "drop.txt";
