@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -121,7 +122,12 @@ bool StateSaver::Save(const CopierStore& store, bool withRealTimeArea) {
     return true;
   }
   std::vector<std::string> errors;
-  SaveFolder(store, withRealTimeArea, errors);
+  try {
+    SaveFolder(store, withRealTimeArea, errors);
+  } catch (const std::exception& e) {
+    // Saves run inside port operations, which reach the PC through a C interface in io.dll.
+    errors.push_back(std::string("unexpected failure: ") + e.what());
+  }
   // Saves come after every function packet: a folder that stays unwritable
   // is reported once per cause, and again only after a save went through.
   for (const std::string& error : errors)
