@@ -16,12 +16,7 @@ unsigned LoadFileBatch(const std::vector<std::string>& paths) {
   // RomHeader is left alone here: LoadImageFile rewrites it when a new ROM
   // loads, and a batch without a ROM must not spoil the loaded ROM's header.
   unsigned loaded = 0;
-  for (const std::string& path : paths) {
-    // A slot holds at most kMaxPathLength characters; cutting a longer path
-    // would name some other file, so such a path counts as unrecognised.
-    const FileKind kind = path.size() <= kMaxPathLength ? LoadImageFile(path) : FileKind::None;
-    loaded |= KindBit(kind);
-  }
+  for (const std::string& path : paths) loaded |= KindBit(LoadImageFile(path));
   FindCompanionFiles(loaded);
   return loaded;
 }

@@ -57,10 +57,7 @@ void SelectLpt(std::uint8_t port) {
   ui.CheckMenuItem(PortItem(port), true);
   // An open link follows the choice at once (it reports its own failures and
   // stays open); a link never opened binds to SelectedLpt on first use.
-  if (LinkOpen) {
-    InitPortDriver(port);
-    LinkOpen = true;
-  }
+  if (LinkOpen()) InitPortDriver(port);
 }
 
 void InitialiseWindowState() {

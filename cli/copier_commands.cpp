@@ -111,7 +111,7 @@ int RunCopierCommand(const Invocation& inv, CliFrontEnd& ui) {
   const int id = MenuCommandFor(inv);
   if (inv.command == Command::Run || inv.command == Command::Upload) {
     for (const std::string& path : inv.files) {
-      if (path.size() > kMaxPathLength) {
+      if (!path.empty() && !PathFitsSlot(path)) {
         LoadOneFile(path, ui);  // names the refusal
         return kExitFailed;
       }

@@ -12,7 +12,7 @@ namespace ql::cli {
 std::string DeviceImageName() { return SelectedDevice == kDeviceSmd ? "Genesis" : "Super NES"; }
 
 FileKind LoadOneFile(const std::string& path, CliFrontEnd& ui) {
-  if (path.size() > kMaxPathLength) {
+  if (!path.empty() && !PathFitsSlot(path)) {
     ui.Error(
         fmt::format("{}: path longer than {} characters, refused (the program keeps at most {}; move or rename "
                     "the file)",

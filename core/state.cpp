@@ -18,7 +18,6 @@ void ResetSharedState() {
   CancelRequested = false;
   QuitRequested = false;
   JobThread = nullptr;
-  LinkOpen = false;
   RomBlockCount = 0;
   SwcModeByte = 0;
 }

@@ -90,9 +90,7 @@ void AcceptPatch(const std::string& path) {
 }  // namespace
 
 FileKind LoadImageFile(const std::string& path) {
-  // A slot holds 255 characters; a longer path is refused rather than cut
-  // into the name of some other file.
-  if (path.empty() || path.size() > kMaxPathLength) return FileKind::None;
+  if (!PathFitsSlot(path)) return FileKind::None;
   // An embedded NUL would open a different file than the one named.
   if (path.find('\0') != std::string::npos) return FileKind::None;
   ImageClassification result;

@@ -10,9 +10,9 @@
 #include "link/copier_addresses.h"
 #include "link/handshake.h"
 #include "link/link_timeout.h"
+#include "rom/copier_header.h"
 #include "rom/ips_patch.h"
 #include "rom/smd_interleave.h"
-#include "transfer/copier_file_header.h"
 #include "transfer/transfer_feedback.h"
 #include "transfer/transfer_files.h"
 
