@@ -167,11 +167,8 @@ bool UploadRom(bool applyPatch) {
   }
   // The copier takes interleaved data; the patch counts in plain order.
   const std::size_t smdBlocks = rounded / kSmdBlockSize;
-  if (applyPatch) {
-    if (RomHasCopierHeader) SmdToPlain(image.data(), smdBlocks);
-    ApplyIpsPatch(image.data(), size);
-  }
-  if (!RomHasCopierHeader || applyPatch) PlainToSmd(image.data(), smdBlocks);
+  if (applyPatch) PatchInPlainOrder(image.data(), size, RomHasCopierHeader, ApplyIpsPatch);
+  if (!RomHasCopierHeader) PlainToSmd(image.data(), smdBlocks);
   return SendRomSmd(image.data(), size);
 }
 
