@@ -148,6 +148,12 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
   return false;
 }
 
+std::string NotRegularFileKind(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  return KindOf(st.st_mode);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   if (a == b) return true;
   struct stat sa {};

@@ -18,6 +18,10 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
 // permission bits.
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error);
 
+// "a folder", "a FIFO", "a device"... for a path that exists and is not a
+// regular file (links followed); empty otherwise.
+std::string NotRegularFileKind(const std::string& path);
+
 // True when both paths name one file: the same existing file (by device and
 // inode, so "x", "./x" and a link to x match), or the same text.
 bool SameFile(const std::string& a, const std::string& b);
