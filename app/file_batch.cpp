@@ -8,7 +8,7 @@
 
 namespace ql {
 
-unsigned LoadFileBatch(const std::vector<std::string>& paths) {
+unsigned LoadFileBatch(const std::vector<std::string>& paths, const BatchFileObserver& onEachFile) {
   if (JobRunning()) {
     UI().ShowMessage(kBatchRefusedText, kBatchRefusedCaption, MessageIcon::Stop);
     return 0;
@@ -16,7 +16,11 @@ unsigned LoadFileBatch(const std::vector<std::string>& paths) {
   // RomHeader is left alone here: LoadImageFile rewrites it when a new ROM
   // loads, and a batch without a ROM must not spoil the loaded ROM's header.
   unsigned loaded = 0;
-  for (const std::string& path : paths) loaded |= KindBit(LoadImageFile(path));
+  for (const std::string& path : paths) {
+    const FileKind kind = LoadImageFile(path);
+    if (onEachFile) onEachFile(path, kind);
+    loaded |= KindBit(kind);
+  }
   FindCompanionFiles(loaded);
   return loaded;
 }
