@@ -68,5 +68,12 @@ sleep 0.5
 kill -INT $PID
 expect_cancelled_within 5
 check "nothing reached the copier" test ! -e unread
+# The same for a download into a FIFO nobody reads.
+mkfifo unread.srm
+"$QUILLON" --port sim download sram unread.srm 2>/dev/null &
+PID=$!
+sleep 0.5
+kill -INT $PID
+expect_cancelled_within 5
 
 finish
