@@ -165,6 +165,7 @@ mkfifo fifo.smc && mkdir -p fifocomp dir.smc && cp lorom.smc fifocomp/ && mkfifo
 for input in fifo.smc dir.smc /dev/zero; do
   OUT=$(timeout 10 "$QUILLON" info "$input" 2>&1)
   expect_eq "info $input: refused, without waiting" 1 $?
+  expect_contains "info $input: why" "refused; name a regular file" "$OUT"
 done
 OUT=$(timeout 10 "$QUILLON" info fifocomp/lorom.smc)
 expect_eq "a FIFO beside the ROM is no companion, and no wait" "0 $LOROM" "$? $OUT"
