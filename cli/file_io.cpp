@@ -50,8 +50,9 @@ class InterruptsHeld {
   sigset_t previous_;
 };
 
-// The file a write to path lands in: links followed to their end. `existing`
-// tells whether it is there; only a regular file or a new name is accepted.
+// The file a write to path lands in: links followed to their end. `exists`
+// tells whether it is there (`existing` is then its stat); only a regular
+// file or a new name is accepted.
 bool ResolveOutput(const std::string& path, std::string& target, struct stat& existing, bool& exists,
                    std::string& error) {
   namespace fs = std::filesystem;
