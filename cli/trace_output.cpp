@@ -45,7 +45,9 @@ TraceOutput::~TraceOutput() {
 }
 
 bool TraceOutput::Open(std::string& error) {
-  if (path_.empty() || opened_) return true;
+  if (path_.empty()) return true;
+  if (attempted_) return file_ != nullptr;  // a failure was told the first time
+  attempted_ = true;
   const int fd = OpenForWriting(path_, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC);
   if (fd < 0 && errno == EINTR) {
     error = fmt::format("{}: nothing read the FIFO (--trace)", path_);
@@ -61,14 +63,13 @@ bool TraceOutput::Open(std::string& error) {
     close(fd);
     return false;
   }
-  opened_ = true;
   SetLinkTrace(file_);
   return true;
 }
 
 bool TraceOutput::Finish(std::string& error) {
   if (path_.empty()) return true;
-  if (!opened_ && !Interrupted() && !Open(error)) return false;
+  if (!attempted_ && !Interrupted() && !Open(error)) return false;
   if (!file_) return true;
   errno = 0;
   bool complete = FlushLinkTrace();

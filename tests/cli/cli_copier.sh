@@ -26,6 +26,7 @@ expect_eq "trace: every line is a direction and hex bytes" "0" "$(grep -cvE '^(>
 q 1 --port sim:fault=dead --trace dead.trace probe
 expect_eq "trace: a time-out is written and flushed on the failing exit" "! timeout" "$(cat dead.trace)"
 q 1 --port sim --trace nodir/x.trace probe
+expect_eq "a trace that cannot be created: said once" 1 "$(grep -c 'nodir/x.trace: cannot be written' <<<"$ERR")"
 # A trace onto any file the command reads is refused before anything is written,
 # whatever name reaches it: the file itself, ./ and a link, a companion.
 mkdir comp && cp lorom.smc comp/keep.smc && cp save.srm comp/keep.srm && cp junk.srm comp/keep.ips
