@@ -223,11 +223,12 @@ class Session:
             except (KeyError, IndexError, TypeError):
                 pass
             if time.monotonic() > deadline:
-                raise GuiFailure(f"timed out waiting for {what}; last reading: controls={last.controls} others={last.others}")
+                raise GuiFailure(f"timed out waiting for {what}; last: controls={last.controls} others={last.others}")
             time.sleep(0.2)
 
     def wait_window(self, caption: str, timeout: float = 30) -> dict:
-        return self.wait_for(lambda w: w.window(caption) is not None, timeout, f"the window {caption!r}").window(caption)
+        found = self.wait_for(lambda w: w.window(caption) is not None, timeout, f"the window {caption!r}")
+        return found.window(caption)
 
     def answer(self, caption: str, timeout: float = 30) -> str:
         """Waits for the program's window with that caption, ends it (Cancel,
