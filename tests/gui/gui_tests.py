@@ -13,6 +13,7 @@ import sys
 import time
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from harness import FIELDS, ID, LABELS, Session, check, make_pristine_prefix, windows_path  # noqa: E402
 from make_test_files import TITLE, ips_patch, snes_rom, write_set  # noqa: E402
