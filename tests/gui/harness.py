@@ -159,12 +159,16 @@ class Session:
 
     def __enter__(self):
         self.xvfb, display = start_xvfb()
-        self.wine = WinePrefix(self.root, self.pristine, display)
-        self.app.mkdir()
-        self.files.mkdir()
-        for name in ("Quillon.exe", "inspect.exe", "window_probe.dll"):
-            shutil.copy(built_file(self.win64, name), self.app / name)
-        subprocess.run(["wine", str(self.app / "inspect.exe"), "controls"], env=self.env(), timeout=120, **QUIET)
+        try:
+            self.wine = WinePrefix(self.root, self.pristine, display)
+            self.app.mkdir()
+            self.files.mkdir()
+            for name in ("Quillon.exe", "inspect.exe", "window_probe.dll"):
+                shutil.copy(built_file(self.win64, name), self.app / name)
+            subprocess.run(["wine", str(self.app / "inspect.exe"), "controls"], env=self.env(), timeout=120, **QUIET)
+        except BaseException:
+            self.__exit__(*sys.exc_info())  # a failed set-up leaves no X server behind
+            raise
         return self
 
     def __exit__(self, *exc):
