@@ -6,6 +6,7 @@
 #include "app/command_table.h"
 #include "app/commands.h"
 #include "app/jobs.h"
+#include "cli/check_command.h"
 #include "cli/exit_codes.h"
 #include "cli/file_loading.h"
 #include "cli/interrupt.h"
@@ -112,6 +113,8 @@ int RunCopierCommand(const Invocation& inv, CliFrontEnd& ui) {
     }
     // The job clears the progress line at its end; say where the data went.
     ui.Note(fmt::format("{} {} bytes to {}", Interrupted() ? "Kept" : "Saved", st.st_size, inv.outFile));
+    // A whole cartridge dump ends with its health report, so that a bad contact does not pass for a good dump.
+    if (inv.what == "rom" && !Interrupted()) ReportDownloadedDump(inv.outFile, ui);
   } else if (command->job && !ui.FailureShown() && !Interrupted()) {
     // The job clears its progress line at the end; leave a word that it went through.
     ui.NoteOnTerminal(fmt::format("{}: done", label));
