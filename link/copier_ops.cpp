@@ -3,6 +3,7 @@
 #include "core/front_end.h"
 #include "core/state.h"
 #include "core/types.h"
+#include "link/byte_channel.h"
 #include "link/commands.h"
 #include "link/handshake.h"
 #include "link/link_state.h"
@@ -58,7 +59,8 @@ void ExecuteImage() {
 }
 
 void ReleaseLink() {
-  LinkTimer(1);
+  // The pause goes with the bytes: a bridge makes it on its board, in order.
+  ActiveChannel().Pause(1);
   PortIo* port = link_state::boundPort;
   if (port == nullptr) return;
   const std::uint16_t base = link_state::lptBase;
@@ -66,6 +68,7 @@ void ReleaseLink() {
   port->PortIn(static_cast<std::uint16_t>(base + kControlRegister));
   // Bits 0, 1 and 3 set, bit 2 (INIT) clear.
   port->PortOut(static_cast<std::uint16_t>(base + kControlRegister), 0x0B);
+  ActiveChannel().Finish();
 }
 
 bool HasRealTimeSaveSupport() {
