@@ -73,7 +73,7 @@ class BridgePort final : public PortIo, public ByteChannel, private FrameSink {
   void Settle();
   void ThrowIfFailed();
   std::string FailureText() const;
-  void Realign();
+  bool Realign();  // true when the board answered the SYNC
   void ForgetRun();
   void TraceThrough(std::size_t items, std::uint64_t bytes);
 

@@ -115,6 +115,7 @@ std::unique_ptr<BridgePort> ConnectBridge(std::unique_ptr<SerialLine> line, std:
   }
   // Settle the credits of the opening's repeated requests before counting the window.
   sink.awaitedToken = 1;
+  sink.doneSeen = false;
   wire->Post(QLBR_REQ_SYNC, {&sink.awaitedToken, 1}, sink);
   if (wire->WaitFor(sink, [&] { return sink.doneSeen; }) != BridgeWire::Wait::Done) {
     error = SilentBridgeText(device, helloBudgetMs);

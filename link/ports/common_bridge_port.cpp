@@ -42,6 +42,7 @@ BridgePort::~BridgePort() {
 
 void BridgePort::PortOut(std::uint16_t port, std::uint8_t value) {
   if (failure_ != Failure::None) Settle();
+  PostRuns();  // after the bytes handed over before it
   const std::uint16_t reg = Register(port);
   if (reg == kDataRegister) {
     data_ = value;
@@ -54,6 +55,7 @@ void BridgePort::PortOut(std::uint16_t port, std::uint8_t value) {
 
 void BridgePort::NotPortBit(std::uint16_t port, std::uint8_t bit) {
   if (failure_ != Failure::None) Settle();
+  PostRuns();
   const auto mask = static_cast<std::uint8_t>(1u << (bit & 7));
   if (Register(port) == kControlRegister) {
     control_ ^= mask;
@@ -253,22 +255,23 @@ void BridgePort::ThrowIfFailed() {
 
 void BridgePort::Settle() {
   const Failure failure = failure_;
-  // The copier moved exactly what the board counted; the trace stops there.
-  TraceThrough(trace_.size(), failure == Failure::CopierTimeout ? failureValue_ : tracedBytes_);
-  if (LinkTraceOn()) TraceTimeout();
+  std::uint64_t moved = failure == Failure::CopierTimeout ? failureValue_ : tracedBytes_;
   if (failure != Failure::CopierTimeout) UI().ShowMessage(FailureText(), "SWC Interface", MessageIcon::Stop);
   if (failure == Failure::Gone || failure == Failure::Silent) {
     dead_ = true;
-  } else {
-    Realign();
+  } else if (Realign() && failure != Failure::CopierTimeout && failure != Failure::Miscount) {
+    moved = doneCount_;  // what the board moved before the failure
   }
+  // The copier moved exactly what the board counted; the trace stops there.
+  TraceThrough(trace_.size(), moved);
+  if (LinkTraceOn()) TraceTimeout();
   ForgetRun();
   failure_ = Failure::None;
   owed_ = true;
 }
 
 // After TIMEOUT or ERROR the board skips every request up to a SYNC.
-void BridgePort::Realign() {
+bool BridgePort::Realign() {
   realigning_ = true;
   bool done = false;
   for (int attempt = 0; attempt < kRealignAttempts && !done && !dead_; ++attempt) {
@@ -289,6 +292,7 @@ void BridgePort::Realign() {
                      "SWC Interface", MessageIcon::Stop);
   }
   realigning_ = false;
+  return done;
 }
 
 void BridgePort::ForgetRun() {

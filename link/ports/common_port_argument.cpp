@@ -7,9 +7,7 @@
 namespace ql {
 namespace {
 
-constexpr const char* kUsage =
-    "use lpt1, lpt2, lpt3, /dev/parportN, 0xHHHH (the port's base address) or bridge[:DEVICE][,baud=N] (the USB "
-    "bridge)";
+constexpr const char* kUsage = "use lpt1, lpt2, lpt3, /dev/parportN or 0xHHHH (the port's base address)";
 constexpr const char* kBridge = "bridge";
 // The rates the bridge's 16 MHz board makes exactly.
 constexpr std::uint32_t kBridgeBauds[] = {250000, 500000, 1000000, 2000000};
