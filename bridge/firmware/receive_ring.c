@@ -1,0 +1,90 @@
+#include "receive_ring.h"
+
+#include <avr/interrupt.h>
+#include <avr/io.h>
+
+#include "../protocol/quillon_bridge.h"
+#include "serial_link.h"
+
+/* Aligned so that the end of the ring is a page boundary: the interrupt
+ * wraps by looking at the high byte of its position only. */
+uint8_t rx_ring[RX_RING_SIZE] __attribute__((aligned(256)));
+static volatile uint8_t rx_lost;
+static uint16_t credit_owed;
+
+_Static_assert(RX_RING_SIZE % 256 == 0, "the ring must end on a page boundary");
+
+/* 41 cycles from the interrupt to its return. */
+ISR(USART_RX_vect, ISR_NAKED) {
+  __asm__ volatile(
+      "push r24\n\t"
+      "in r24, __SREG__\n\t"
+      "push r24\n\t"
+      "push r30\n\t"
+      "push r31\n\t"
+      "movw r30, r2\n\t"
+      "lds r24, %[udr]\n\t"
+      "st Z+, r24\n\t"
+      "cpi r31, hi8(%[end])\n\t"
+      "brne 1f\n\t"
+      "subi r31, %[pages]\n\t"
+      "1:\n\t"
+      "cp r30, r4\n\t"
+      "cpc r31, r5\n\t"
+      "breq 3f\n\t" /* full: the byte is dropped */
+      "movw r2, r30\n\t"
+      "2:\n\t"
+      "pop r31\n\t"
+      "pop r30\n\t"
+      "pop r24\n\t"
+      "out __SREG__, r24\n\t"
+      "pop r24\n\t"
+      "reti\n\t"
+      "3:\n\t"
+      "lds r24, %[lost]\n\t"
+      "inc r24\n\t"
+      "breq 2b\n\t" /* saturate at 255 */
+      "sts %[lost], r24\n\t"
+      "rjmp 2b\n\t"
+      :
+      : [udr] "n"(_SFR_MEM_ADDR(UDR0)), [end] "i"(rx_ring + RX_RING_SIZE), [pages] "n"(RX_RING_SIZE / 256),
+        [lost] "i"(&rx_lost));
+}
+
+static inline void set_read_position(uint8_t* position) { __asm__ volatile("movw r4, %A0" : : "r"(position)); }
+
+void rx_init(void) {
+  uint8_t* start = rx_ring;
+  __asm__ volatile("movw r2, %A0\n\tmovw r4, %A0" : : "r"(start));
+  credit_owed = 0;
+}
+
+void rx_consume(uint16_t n) {
+  set_read_position(&rx_ring[(rx_read_index() + n) & RX_RING_MASK]);
+  credit_owed += n;
+}
+
+uint8_t rx_take_lost(void) {
+  cli();
+  const uint8_t lost = rx_lost;
+  rx_lost = 0;
+  sei();
+  /* Dropped bytes never took a slot: crediting them keeps the PC's count
+   * of the window right. */
+  credit_owed += lost;
+  return lost;
+}
+
+void rx_forget_credit(void) { credit_owed = 0; }
+
+void rx_report_credit(void) {
+  if (credit_owed < QLBR_CREDIT_BATCH && rx_count() != 0) return;
+  rx_flush_credit();
+}
+
+void rx_flush_credit(void) {
+  if (credit_owed == 0) return;
+  const uint8_t payload[QLBR_LEN_REP_CREDIT] = {(uint8_t)credit_owed, (uint8_t)(credit_owed >> 8)};
+  credit_owed = 0;
+  tx_frame(QLBR_REP_CREDIT, payload, sizeof payload);
+}

@@ -1,0 +1,113 @@
+#include "serial_link.h"
+
+#include <avr/interrupt.h>
+#include <avr/sleep.h>
+#include <util/crc16.h>
+
+#include "../protocol/quillon_bridge.h"
+#include "board_timer.h"
+#include "receive_ring.h"
+
+static uint8_t tx_ring[TX_RING_SIZE];
+static uint16_t tx_head;   /* next free slot */
+static uint16_t tx_commit; /* end of what may be sent */
+static uint16_t tx_tail;   /* next byte for the UART */
+static uint16_t tx_frame_start;
+static uint16_t tx_crc;
+
+uint8_t serial_ubrr_for(uint32_t baud, uint8_t* ubrr) {
+  /* Double speed: baud = 16 MHz / (8 (UBRR + 1)); only exact rates. */
+  const uint32_t divisor = 2000000UL;
+  if (baud == 0 || baud > divisor || divisor % baud != 0) return 0;
+  const uint32_t value = divisor / baud - 1u;
+  if (value > 255u) return 0;
+  *ubrr = (uint8_t)value;
+  return 1;
+}
+
+void serial_init(uint8_t ubrr) {
+  UCSR0A = _BV(U2X0);
+  UBRR0H = 0;
+  UBRR0L = ubrr;
+  UCSR0C = _BV(UCSZ01) | _BV(UCSZ00); /* 8N1 */
+  UCSR0B = _BV(RXEN0) | _BV(TXEN0) | _BV(RXCIE0);
+}
+
+void serial_switch(uint8_t ubrr) {
+  tx_drain();
+  while (!(UCSR0A & _BV(UDRE0))) {
+  }
+  /* The shift register may still hold a byte: ten bit times at the
+   * slowest rate accepted (250,000 baud) are 40 us. */
+  timer_wait_ticks(4);
+  UBRR0L = ubrr;
+}
+
+void serial_sleep_until_byte(void) {
+  set_sleep_mode(SLEEP_MODE_IDLE);
+  cli();
+  if (rx_count() == 0) {
+    sleep_enable();
+    sei(); /* the instruction after sei runs first: no wake-up is lost */
+    sleep_cpu();
+    sleep_disable();
+  }
+  sei();
+}
+
+void tx_pump(void) {
+  if (tx_tail != tx_commit && (UCSR0A & _BV(UDRE0))) {
+    UDR0 = tx_ring[tx_tail];
+    tx_tail = (tx_tail + 1u) & TX_RING_MASK;
+  }
+}
+
+void tx_drain(void) {
+  while (tx_tail != tx_commit) tx_pump();
+}
+
+uint8_t tx_idle(void) { return tx_tail == tx_head; }
+
+static void tx_store(uint8_t byte) {
+  /* Full: only committed bytes can leave, and an open frame (at most 260
+   * bytes) never fills the ring alone, so pumping always makes room. */
+  while (((tx_head + 1u) & TX_RING_MASK) == tx_tail) tx_pump();
+  tx_ring[tx_head] = byte;
+  tx_head = (tx_head + 1u) & TX_RING_MASK;
+}
+
+void tx_open(uint8_t type, uint8_t length) {
+  tx_frame_start = tx_head;
+  tx_store(QLBR_FRAME_START);
+  tx_store(type);
+  tx_store(length);
+  tx_crc = _crc_ccitt_update(_crc_ccitt_update(QLBR_CRC_INIT, type), length);
+}
+
+void tx_put(uint8_t byte) {
+  tx_store(byte);
+  tx_crc = _crc_ccitt_update(tx_crc, byte);
+}
+
+void tx_close(uint8_t length) {
+  const uint16_t length_slot = (tx_frame_start + 2u) & TX_RING_MASK;
+  if (tx_ring[length_slot] != length) {
+    /* Cut short: the CRC covered the length promised; count it again. */
+    tx_ring[length_slot] = length;
+    uint16_t crc = _crc_ccitt_update(QLBR_CRC_INIT, tx_ring[(tx_frame_start + 1u) & TX_RING_MASK]);
+    crc = _crc_ccitt_update(crc, length);
+    for (uint8_t i = 0; i < length; ++i) crc = _crc_ccitt_update(crc, tx_ring[(length_slot + 1u + i) & TX_RING_MASK]);
+    tx_crc = crc;
+  }
+  tx_store((uint8_t)tx_crc);
+  tx_store((uint8_t)(tx_crc >> 8));
+  tx_commit = tx_head;
+}
+
+void tx_abandon(void) { tx_head = tx_frame_start; }
+
+void tx_frame(uint8_t type, const uint8_t* payload, uint8_t length) {
+  tx_open(type, length);
+  for (uint8_t i = 0; i < length; ++i) tx_put(payload[i]);
+  tx_close(length);
+}

@@ -1,0 +1,43 @@
+/*
+ * The UART to the board's USB-serial chip. Received bytes go into the
+ * receive ring (receive_ring.h); replies leave through a transmit ring that
+ * the main loop pumps, so sending never waits unless the ring is full.
+ *
+ * A frame under construction (a DATA frame filled while bytes come from the
+ * copier) stays behind the commit mark until its CRC is written, so its
+ * length can still be cut short when the copier stops answering.
+ */
+#ifndef QUILLON_SERIAL_LINK_H
+#define QUILLON_SERIAL_LINK_H
+
+#include <avr/io.h>
+#include <stdint.h>
+
+#define TX_RING_SIZE 512u
+#define TX_RING_MASK (TX_RING_SIZE - 1u)
+
+/* Returns 0 for a rate the board cannot make exactly. */
+uint8_t serial_ubrr_for(uint32_t baud, uint8_t* ubrr);
+void serial_init(uint8_t ubrr);
+/* Sends what is committed, waits for the last stop bit, then changes rate. */
+void serial_switch(uint8_t ubrr);
+
+/* Sleeps (idle mode) until an interrupt, unless a byte is already waiting. */
+void serial_sleep_until_byte(void);
+
+/* Moves one committed byte to the UART if it has room. */
+void tx_pump(void);
+/* Sends everything committed. */
+void tx_drain(void);
+uint8_t tx_idle(void);
+/* A whole frame, committed at once. */
+void tx_frame(uint8_t type, const uint8_t* payload, uint8_t length);
+/* A frame filled byte by byte: open, put `length` bytes, close. */
+void tx_open(uint8_t type, uint8_t length);
+void tx_put(uint8_t byte);
+/* Closes the open frame after `length` bytes (at most those opened for). */
+void tx_close(uint8_t length);
+/* Forgets the open frame (nothing was put into it). */
+void tx_abandon(void);
+
+#endif /* QUILLON_SERIAL_LINK_H */
