@@ -116,8 +116,10 @@ void BridgeWire::BoardIdle() {
 }
 
 int BridgeWire::BoundMs() const {
-  const std::uint64_t ms = static_cast<std::uint64_t>(marginMs_) + workMs_ +
-                           std::min<std::uint64_t>(receiveLeft_, QLBR_MAX_PAYLOAD) * kReceiveWaitMs;
+  // Three times the worst the copier can make the board wait: a board on a
+  // loaded machine's simulator runs slower than the real one.
+  const std::uint64_t ms = static_cast<std::uint64_t>(marginMs_) +
+                           3 * (workMs_ + std::min<std::uint64_t>(receiveLeft_, QLBR_MAX_PAYLOAD) * kReceiveWaitMs);
   return static_cast<int>(std::min<std::uint64_t>(ms, INT_MAX));
 }
 
