@@ -9,7 +9,7 @@
 /* Aligned so that the end of the ring is a page boundary: the interrupt
  * wraps by looking at the high byte of its position only. */
 uint8_t rx_ring[RX_RING_SIZE] __attribute__((aligned(256)));
-static volatile uint8_t rx_lost;
+static volatile uint16_t rx_lost;
 static uint16_t credit_owed;
 
 _Static_assert(RX_RING_SIZE % 256 == 0, "the ring must end on a page boundary");
@@ -40,11 +40,13 @@ ISR(USART_RX_vect, ISR_NAKED) {
       "out __SREG__, r24\n\t"
       "pop r24\n\t"
       "reti\n\t"
-      "3:\n\t"
+      "3:\n\t" /* count it, 16 bits: SREG is saved, so the carry may be used */
       "lds r24, %[lost]\n\t"
-      "inc r24\n\t"
-      "breq 2b\n\t" /* saturate at 255 */
+      "subi r24, 0xFF\n\t"
       "sts %[lost], r24\n\t"
+      "lds r24, %[lost]+1\n\t"
+      "sbci r24, 0xFF\n\t"
+      "sts %[lost]+1, r24\n\t"
       "rjmp 2b\n\t"
       :
       : [udr] "n"(_SFR_MEM_ADDR(UDR0)), [end] "i"(rx_ring + RX_RING_SIZE), [pages] "n"(RX_RING_SIZE / 256),
@@ -64,9 +66,9 @@ void rx_consume(uint16_t n) {
   credit_owed += n;
 }
 
-uint8_t rx_take_lost(void) {
+uint16_t rx_take_lost(void) {
   cli();
-  const uint8_t lost = rx_lost;
+  const uint16_t lost = rx_lost;
   rx_lost = 0;
   sei();
   /* Dropped bytes never took a slot: crediting them keeps the PC's count

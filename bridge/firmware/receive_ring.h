@@ -44,7 +44,7 @@ static inline uint16_t rx_until_wrap(const uint8_t* position) { return (uint16_t
 /* Frees n bytes; they are owed to the PC as credit. */
 void rx_consume(uint16_t n);
 /* Bytes dropped for want of room since the last call (the PC overran the window). */
-uint8_t rx_take_lost(void);
+uint16_t rx_take_lost(void);
 /* A HELLO starts the PC's count of the window afresh. */
 void rx_forget_credit(void);
 /* Sends CREDIT when enough is owed, or anything owed once the ring is empty. */

@@ -1,5 +1,6 @@
 #include "bridge/sim/avr_board.h"
 
+#include <simavr/avr_extint.h>
 #include <simavr/avr_ioport.h>
 #include <simavr/avr_uart.h>
 #include <simavr/sim_avr.h>
@@ -63,6 +64,11 @@ struct AvrBoard::Impl {
     avr->log = 0;
     avr_load_firmware(avr, &firmware);
     avr->frequency = kFrequency;
+    // INT0 and INT1 share PD2 and PD3 with DATA0 and DATA1. The firmware
+    // leaves them off, but simavr would poll a low pin every cycle as a
+    // level-triggered interrupt, filling its timer pool.
+    avr_extint_set_strict_lvl_trig(avr, 0, 0);
+    avr_extint_set_strict_lvl_trig(avr, 1, 0);
     // Real time is kept by the harness, not by simavr sleeping the thread.
     avr->sleep = [](avr_t*, avr_cycle_count_t) {};
     uart = static_cast<avr_uart_t*>(avr->io[AVR_DATA_TO_IO(kUdr0)].r.param);
@@ -171,6 +177,8 @@ AvrBoard::AvrBoard(const std::string& elfPath, BoardListener& listener)
 AvrBoard::~AvrBoard() = default;
 
 std::uint64_t AvrBoard::Cycle() const { return impl_->avr->cycle; }
+
+bool AvrBoard::Asleep() const { return impl_->avr->state == cpu_Sleeping; }
 
 bool AvrBoard::RunUntil(std::uint64_t until) {
   avr_t* avr = impl_->avr;

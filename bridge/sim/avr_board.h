@@ -38,6 +38,8 @@ class AvrBoard {
   AvrBoard& operator=(const AvrBoard&) = delete;
 
   std::uint64_t Cycle() const;
+  // The firmware has put the core to sleep until an interrupt.
+  bool Asleep() const;
   // Runs until the cycle count reaches `until`; false once the core has
   // stopped (crashed, or slept with interrupts off).
   bool RunUntil(std::uint64_t until);

@@ -42,6 +42,9 @@ class SimulatedBridge final : public BoardListener {
   void TakeForPc(std::vector<std::uint8_t>& out);
   // Hands the copier a data value the firmware has left settled.
   void SettleData();
+  // Nothing happens until the PC writes: the board sleeps and no byte is
+  // on the line either way.
+  bool Idle() const { return board_->Asleep() && toBoard_.empty() && toPc_.empty(); }
   // Bytes from the PC that the firmware did not fetch in time.
   std::uint64_t ReceiveOverruns() const { return board_->UartOverruns(); }
   // Writes out the wire log so far (a run of status reads is cut there).

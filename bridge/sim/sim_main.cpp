@@ -8,6 +8,7 @@
 // simulation raced ahead, and the board's 1 s silence watch never fires
 // on a PC that is merely slower than the simulation.
 #include <poll.h>
+#include <sys/prctl.h>
 
 #include <chrono>
 #include <csignal>
@@ -36,6 +37,7 @@ void RequestStop(int) { stopRequested = 1; }
 constexpr std::uint64_t kSliceCycles = 1600;  // 100 us of the board's time between looks at the line
 constexpr std::uint64_t kStartupCycles = 16'000;  // 1 ms
 constexpr Nanoseconds kMaxLead = std::chrono::milliseconds(1);
+constexpr timespec kIdleWait{0, 10'000'000};
 
 std::int64_t CyclesToNs(std::uint64_t cycles) {
   return static_cast<std::int64_t>(cycles * 1000 / (AvrBoard::kFrequency / 1'000'000));
@@ -56,6 +58,13 @@ int Run(SimulatedBridge& bridge, PseudoTerminal& pty) {
     bridge.TakeForPc(toPc);
     if (!toPc.empty()) toPc.erase(toPc.begin(), toPc.begin() + static_cast<std::ptrdiff_t>(pty.Write(toPc.data(), toPc.size())));
 
+    pollfd fd{pty.Descriptor(), POLLIN, 0};
+    if (bridge.Idle()) {
+      // Wait for the PC in real time; the simulation catches up after.
+      bridge.FlushLog();
+      ppoll(&fd, 1, &kIdleWait, nullptr);
+      continue;
+    }
     const Nanoseconds simulated(CyclesToNs(bridge.Cycle() - cycleStart));
     const auto real = std::chrono::steady_clock::now() - realStart;
     const auto lead = simulated - real;
@@ -63,7 +72,6 @@ int Run(SimulatedBridge& bridge, PseudoTerminal& pty) {
       bridge.FlushLog();
       const auto ns = std::chrono::duration_cast<Nanoseconds>(lead - kMaxLead / 2).count();
       const timespec wait{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
-      pollfd fd{pty.Descriptor(), POLLIN, 0};
       ppoll(&fd, 1, &wait, nullptr);
     }
   }
@@ -92,6 +100,9 @@ int main(int argc, char** argv) {
     std::fputs(kSimUsage, stdout);
     return 0;
   }
+  // Ends with the process that started it, so a test or a PC program that
+  // dies leaves no simulator behind.
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
   std::signal(SIGTERM, RequestStop);
   std::signal(SIGINT, RequestStop);
   std::signal(SIGPIPE, SIG_IGN);
