@@ -29,13 +29,16 @@ struct Frame {
 class FrameDecoder {
  public:
   enum class Result { Pending, Complete, BadCrc };
-  // Complete: `frame` holds the frame just ended. BadCrc: one was dropped.
-  Result Push(std::uint8_t byte, Frame& frame);
+  // Complete: Last() holds the frame just ended. BadCrc: one was dropped.
+  // A frame may come in any number of pieces.
+  Result Push(std::uint8_t byte);
+  const Frame& Last() const { return frame_; }
   std::uint64_t SkippedBytes() const { return skipped_; }
 
  private:
   enum class Stage { Start, Type, Length, Payload, CrcLow, CrcHigh };
   Stage stage_ = Stage::Start;
+  Frame frame_;
   std::uint16_t crc_ = 0;
   std::uint16_t received_ = 0;
   std::uint8_t filled_ = 0;

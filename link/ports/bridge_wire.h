@@ -74,13 +74,14 @@ class BridgeWire {
 
   std::unique_ptr<SerialLine> line_;
   FrameDecoder decoder_;
-  Frame frame_;
   std::vector<std::uint8_t> out_;
   std::array<std::uint8_t, 4096> in_{};
   std::deque<Posted> posted_;
   std::uint16_t window_ = 0;
   std::uint32_t inFlight_ = 0;
-  std::uint64_t workMs_ = 0;
+  std::uint64_t workMs_ = 0;         // of the requests not freed yet
+  std::uint64_t currentWorkMs_ = 0;  // of those freed by the last CREDIT
+  int timeScale_ = 1;
   std::uint32_t receiveLeft_ = 0;
   int marginMs_ = 2000;
 };

@@ -30,7 +30,7 @@ std::uint32_t Frame::Field(std::size_t offset, std::size_t width) const {
   return value;
 }
 
-FrameDecoder::Result FrameDecoder::Push(std::uint8_t byte, Frame& frame) {
+FrameDecoder::Result FrameDecoder::Push(std::uint8_t byte) {
   switch (stage_) {
     case Stage::Start:
       if (byte == QLBR_FRAME_START) {
@@ -41,20 +41,20 @@ FrameDecoder::Result FrameDecoder::Push(std::uint8_t byte, Frame& frame) {
       }
       return Result::Pending;
     case Stage::Type:
-      frame.type = byte;
+      frame_.type = byte;
       crc_ = qlbr_crc_update(crc_, byte);
       stage_ = Stage::Length;
       return Result::Pending;
     case Stage::Length:
-      frame.length = byte;
+      frame_.length = byte;
       filled_ = 0;
       crc_ = qlbr_crc_update(crc_, byte);
       stage_ = byte == 0 ? Stage::CrcLow : Stage::Payload;
       return Result::Pending;
     case Stage::Payload:
-      frame.payload[filled_++] = byte;
+      frame_.payload[filled_++] = byte;
       crc_ = qlbr_crc_update(crc_, byte);
-      if (filled_ == frame.length) stage_ = Stage::CrcLow;
+      if (filled_ == frame_.length) stage_ = Stage::CrcLow;
       return Result::Pending;
     case Stage::CrcLow:
       received_ = byte;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 
 #include "bridge/protocol/quillon_bridge.h"
 #include "link/ports/bridge_wire.h"
@@ -34,7 +35,11 @@ std::uint32_t WorkMs(std::uint8_t type, std::span<const std::uint8_t> payload) {
 
 }  // namespace
 
-BridgeWire::BridgeWire(std::unique_ptr<SerialLine> line) : line_(std::move(line)) { out_.reserve(2 * kFlushAt); }
+BridgeWire::BridgeWire(std::unique_ptr<SerialLine> line) : line_(std::move(line)) {
+  out_.reserve(2 * kFlushAt);
+  // A simulated board runs slower than real time; its harness says how much.
+  if (const char* scale = std::getenv("QUILLON_BRIDGE_TIME_SCALE")) timeScale_ = std::max(1, std::atoi(scale));
+}
 
 BridgeWire::Wait BridgeWire::Post(std::uint8_t type, std::span<const std::uint8_t> payload, FrameSink& sink) {
   const std::uint32_t cost = static_cast<std::uint32_t>(payload.size()) + QLBR_FRAME_OVERHEAD;
@@ -71,22 +76,24 @@ BridgeWire::Wait BridgeWire::ReadSome(FrameSink& sink, int ms) {
     if (count == 0) return Wait::Quiet;
     bool framed = false;
     for (long i = 0; i < count; ++i) {
-      switch (decoder_.Push(in_[static_cast<std::size_t>(i)], frame_)) {
+      switch (decoder_.Push(in_[static_cast<std::size_t>(i)])) {
         case FrameDecoder::Result::Pending:
           break;
         case FrameDecoder::Result::BadCrc:
           framed = true;
           sink.OnCorruptReply();
           break;
-        case FrameDecoder::Result::Complete:
+        case FrameDecoder::Result::Complete: {
           framed = true;
-          if (frame_.type == QLBR_REP_CREDIT) {
-            Credit(frame_.Field(0, 2));
+          const Frame& frame = decoder_.Last();
+          if (frame.type == QLBR_REP_CREDIT) {
+            Credit(frame.Field(0, 2));
           } else {
-            if (frame_.type == QLBR_REP_DATA) receiveLeft_ -= std::min<std::uint32_t>(receiveLeft_, frame_.length);
-            sink.OnFrame(frame_);
+            if (frame.type == QLBR_REP_DATA) receiveLeft_ -= std::min<std::uint32_t>(receiveLeft_, frame.length);
+            sink.OnFrame(frame);
           }
           break;
+        }
       }
     }
     if (framed) return Wait::Done;
@@ -96,6 +103,9 @@ BridgeWire::Wait BridgeWire::ReadSome(FrameSink& sink, int ms) {
 
 void BridgeWire::Credit(std::uint32_t bytes) {
   inFlight_ -= std::min(inFlight_, bytes);
+  // The board frees a request when it takes it up: the last ones freed may
+  // still be under way.
+  currentWorkMs_ = 0;
   while (bytes > 0 && !posted_.empty()) {
     Posted& front = posted_.front();
     const std::uint32_t taken = std::min(front.cost, bytes);
@@ -103,6 +113,7 @@ void BridgeWire::Credit(std::uint32_t bytes) {
     bytes -= taken;
     if (front.cost == 0) {
       workMs_ -= front.workMs;
+      currentWorkMs_ += front.workMs;
       posted_.pop_front();
     }
   }
@@ -112,14 +123,16 @@ void BridgeWire::BoardIdle() {
   inFlight_ = 0;
   posted_.clear();
   workMs_ = 0;
+  currentWorkMs_ = 0;
   receiveLeft_ = 0;
 }
 
+// The longest the board's own time-outs let it work on what it holds before
+// it reports anything, and a margin on top.
 int BridgeWire::BoundMs() const {
-  // Three times the worst the copier can make the board wait: a board on a
-  // loaded machine's simulator runs slower than the real one.
-  const std::uint64_t ms = static_cast<std::uint64_t>(marginMs_) +
-                           3 * (workMs_ + std::min<std::uint64_t>(receiveLeft_, QLBR_MAX_PAYLOAD) * kReceiveWaitMs);
+  const std::uint64_t work =
+      workMs_ + currentWorkMs_ + std::min<std::uint64_t>(receiveLeft_, QLBR_MAX_PAYLOAD) * kReceiveWaitMs;
+  const std::uint64_t ms = static_cast<std::uint64_t>(marginMs_) + static_cast<std::uint64_t>(timeScale_) * work;
   return static_cast<int>(std::min<std::uint64_t>(ms, INT_MAX));
 }
 

@@ -31,7 +31,6 @@ class FakeBridgeBoard final : public SerialLine {
   bool mute = false;      // the firmware hangs: reads nothing, says nothing
   long corruptAt = -1;    // flips this byte (counted from the first written) on its way in
   std::vector<std::uint8_t> helloReply;  // replaces the HELLO answer when set
-  bool answerHello = true;
 
   // What the board saw.
   std::uint32_t maxInFlight = 0;
@@ -94,7 +93,6 @@ class FakeBridgeBoard final : public SerialLine {
       moved_ = 0;
       skipping_ = false;
     } else if (type == QLBR_REQ_HELLO) {
-      if (!answerHello) return true;
       helloDone_ = true;
       if (!helloReply.empty()) {
         Reply(QLBR_REP_HELLO, helloReply);
