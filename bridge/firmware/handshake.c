@@ -1,5 +1,7 @@
 #include "handshake.h"
 
+#include <util/crc16.h>
+
 #include "../protocol/quillon_bridge.h"
 #include "board_timer.h"
 #include "port_lines.h"
@@ -48,15 +50,45 @@ uint8_t handshake_send(uint16_t offset, uint8_t count) {
   return (uint8_t)(moved + send_run(rx_ring, (uint8_t)(count - first)));
 }
 
-/* One byte, low nibble first; -1 when a wait expired. */
-static int16_t receive_byte(void) {
-  if (!lines_offers_nibble() && !wait_offers_nibble()) return -1;
-  const uint8_t low = lines_nibble();
-  lines_toggle_strobe();
-  if (!lines_offers_nibble() && !wait_offers_nibble()) return -1;
-  const uint8_t high = (uint8_t)(lines_nibble() << 4);
-  lines_toggle_strobe();
-  return (int16_t)(high | low);
+/* A wait that found the copier not ready yet, in the middle of the loop
+ * below: the transmit ring's tail goes back to its home for the pumping
+ * the wait does, and comes back with what the wait sent. */
+static uint8_t wait_nibble_pumping(uint16_t* tail) {
+  tx_tail = *tail;
+  const uint8_t offered = wait_offers_nibble();
+  *tail = tx_tail;
+  return offered;
+}
+
+/* Fills one DATA frame of `length` bytes, each received as ReceiveByte
+ * does: low nibble first, each half waited for, read once more, and
+ * acknowledged by a STROBE flip. The bytes go straight into the transmit
+ * ring, which is pumped between them. Returns the bytes received. */
+static uint8_t receive_frame(uint8_t length) {
+  uint16_t head = tx_head;
+  uint16_t tail = tx_tail;
+  const uint16_t commit = tx_commit;
+  uint16_t crc = tx_crc;
+  uint8_t done = 0;
+  while (done < length) {
+    if (!lines_offers_nibble() && !wait_nibble_pumping(&tail)) break;
+    const uint8_t low = lines_nibble();
+    lines_toggle_strobe();
+    if (!lines_offers_nibble() && !wait_nibble_pumping(&tail)) break;
+    const uint8_t byte = (uint8_t)(lines_nibble() << 4) | low;
+    lines_toggle_strobe();
+    const uint16_t next = (head + 1u) & TX_RING_MASK;
+    while (next == tail) tail = tx_pump_from(tail, commit);
+    tx_ring[head] = byte;
+    head = next;
+    crc = _crc_ccitt_update(crc, byte);
+    tail = tx_pump_from(tail, commit);
+    ++done;
+  }
+  tx_head = head;
+  tx_tail = tail;
+  tx_crc = crc;
+  return done;
 }
 
 uint16_t handshake_receive(uint16_t count) {
@@ -65,18 +97,14 @@ uint16_t handshake_receive(uint16_t count) {
     const uint16_t left = count - moved;
     const uint8_t length = left < QLBR_MAX_PAYLOAD ? (uint8_t)left : QLBR_MAX_PAYLOAD;
     tx_open(QLBR_REP_DATA, length);
-    for (uint8_t i = 0; i < length; ++i) {
-      const int16_t byte = receive_byte();
-      if (byte < 0) {
-        if (i == 0)
-          tx_abandon();
-        else
-          tx_close(i);
-        return moved;
-      }
-      tx_put((uint8_t)byte);
-      tx_pump();
-      ++moved;
+    const uint8_t received = receive_frame(length);
+    moved += received;
+    if (received < length) {
+      if (received == 0)
+        tx_abandon();
+      else
+        tx_close(received);
+      return moved;
     }
     tx_close(length);
   }

@@ -8,12 +8,12 @@
 #include "board_timer.h"
 #include "receive_ring.h"
 
-static uint8_t tx_ring[TX_RING_SIZE];
-static uint16_t tx_head;   /* next free slot */
-static uint16_t tx_commit; /* end of what may be sent */
-static uint16_t tx_tail;   /* next byte for the UART */
+uint8_t tx_ring[TX_RING_SIZE];
+uint16_t tx_head;   /* next free slot */
+uint16_t tx_commit; /* end of what may be sent */
+uint16_t tx_tail;   /* next byte for the UART */
+uint16_t tx_crc;
 static uint16_t tx_frame_start;
-static uint16_t tx_crc;
 
 uint8_t serial_ubrr_for(uint32_t baud, uint8_t* ubrr) {
   /* Double speed: baud = 16 MHz / (8 (UBRR + 1)); only exact rates. */
@@ -55,12 +55,7 @@ void serial_sleep_until_byte(void) {
   sei();
 }
 
-void tx_pump(void) {
-  if (tx_tail != tx_commit && (UCSR0A & _BV(UDRE0))) {
-    UDR0 = tx_ring[tx_tail];
-    tx_tail = (tx_tail + 1u) & TX_RING_MASK;
-  }
-}
+void tx_pump(void) { tx_tail = tx_pump_from(tx_tail, tx_commit); }
 
 void tx_drain(void) {
   while (tx_tail != tx_commit) tx_pump();

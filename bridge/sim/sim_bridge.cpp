@@ -9,7 +9,7 @@
 namespace ql::bridge {
 namespace {
 
-enum ScheduleId { kDeliverToBoard = 0, kTransmitterFree = 1 };
+enum ScheduleId { kDeliverToBoard = 0, kTransmitterFree = 1, kDataSettled = 2 };
 constexpr std::uint64_t kBitsPerByte = 10;
 constexpr std::uint8_t kCorruptMask = 0x01;
 // Two port writes put a byte on the data lines; the copier is shown the
@@ -111,6 +111,8 @@ void SimulatedBridge::Scheduled(int id) {
     ScheduleDelivery();
   } else if (id == kTransmitterFree) {
     board_->SetUartTransmitReady(true);
+  } else if (id == kDataSettled) {
+    SettleData();
   }
 }
 
@@ -137,6 +139,7 @@ void SimulatedBridge::OutputsWritten() {
   if (data != dataPending_) {
     dataPending_ = data;
     dataWrittenAt_ = board_->Cycle();
+    board_->ScheduleAt(kDataSettled, dataWrittenAt_ + kDataSettleCycles);
   }
   if (control != controlShown_) {
     FlushData();

@@ -40,8 +40,6 @@ class SimulatedBridge final : public BoardListener {
   void FromPc(const std::uint8_t* bytes, std::size_t count);
   // Appends the bytes that have reached the PC by now.
   void TakeForPc(std::vector<std::uint8_t>& out);
-  // Hands the copier a data value the firmware has left settled.
-  void SettleData();
   // Nothing happens until the PC writes: the board sleeps and no byte is
   // on the line either way.
   bool Idle() const { return board_->Asleep() && toBoard_.empty() && toPc_.empty(); }
@@ -65,6 +63,8 @@ class SimulatedBridge final : public BoardListener {
 
   std::uint64_t LineCyclesPerByte() const;
   void ScheduleDelivery();
+  // Hands the copier a data value the firmware has left settled.
+  void SettleData();
   void FlushData();
   void LogEvent(char kind, std::uint8_t value);
   void FlushStatusRun();

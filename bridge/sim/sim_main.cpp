@@ -53,7 +53,6 @@ int Run(SimulatedBridge& bridge, PseudoTerminal& pty) {
       std::fprintf(stderr, "quillon-bridge-sim: the firmware stopped (crashed or slept with interrupts off)\n");
       return 1;
     }
-    bridge.SettleData();
     for (std::size_t n; (n = pty.Read(buffer, sizeof buffer)) > 0;) bridge.FromPc(buffer, n);
     bridge.TakeForPc(toPc);
     if (!toPc.empty()) toPc.erase(toPc.begin(), toPc.begin() + static_cast<std::ptrdiff_t>(pty.Write(toPc.data(), toPc.size())));
