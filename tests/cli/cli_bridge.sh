@@ -62,6 +62,10 @@ same "probe" 0 "" probe
 expect_contains "probe names the bridge, its firmware and rate" "firmware 1.0, protocol 1, 1000000 baud" "$BOUT"
 expect_contains "probe reads the copier" "$(grep '^Copier:' <<<"$SOUT")" "$BOUT"
 expect_contains "probe shows the status lines" "Status register:  0x80" "$BOUT"
+start_sim
+q 0 --port "bridge:$PTY,baud=2000000" probe
+expect_contains "the faster rate is taken" "2000000 baud" "$OUT"
+stop_sim
 
 start_sim "state=$WORK/BB"
 q 0 --port "bridge:$PTY" run small.sfc small.srm
@@ -94,9 +98,27 @@ expect_contains "dead copier: the no-answer advice" "no answer within 500 ms" "$
 same "copier stalls inside a block" 1 "fault=stall:3000" run small.sfc
 expect_eq "stall: one time-out message" "1" "$(grep -c 'LPT read timeout' <<<"$BERR")"
 expect_eq "stall: the trace ends at the time-out" "! timeout" "$(tail -1 b.trace)"
+same "copier stalls inside a block read" 1 "cart=$WORK/cart.sfc,fault=stall:20000" download rom stalled.swc
+expect_eq "read stall: the trace ends at the time-out" "! timeout" "$(tail -1 b.trace)"
 same "slow copier within the time-out" 0 "fault=slow:450" probe
 same "slow copier past the time-out" 1 "fault=slow:600" probe
 expect_eq "slow:600: one time-out message" "1" "$(grep -c 'no answer within 500 ms' <<<"$BERR")"
+
+# Ctrl+C between blocks, as through a parallel port: exit 130, whole blocks kept.
+"$MAKE_ROM" genesis --size 1024 bigcart.bin
+start_sim "device=smd,cart=$WORK/bigcart.bin"
+"$QUILLON" --device smd --port "bridge:$PTY" download rom part.smd 2>/dev/null &
+PC=$!
+for _ in $(seq 100); do [ -s part.smd ] && break; sleep 0.1; done
+kill -INT "$PC"
+for _ in $(seq 300); do kill -0 "$PC" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$PC" 2>/dev/null && kill -9 "$PC"
+wait "$PC"
+expect_eq "Ctrl+C: exit status" 130 $?
+stop_sim
+expect_py "Ctrl+C: the header and whole 16 KB blocks of the cartridge kept" "
+d = open('part.smd','rb').read()
+print(len(d) > 512 and (len(d) - 512) % 16384 == 0 and len(d) < 512 + 1048576)"
 
 # A bit flipped on the serial line, well inside the ROM's first block.
 start_sim --corrupt-byte 3000 "state=$WORK/C"

@@ -112,6 +112,8 @@ TEST(BridgeOpening, TheGreetingDecidesWhatAnswers) {
       {"silent", [](FakeBridgeBoard& b) { b.mute = true; }, bridge::SilentBridgeText(device, 50)},
       {"another magic", [](FakeBridgeBoard& b) { b.helloReply = {'A', 'V', 'R', '!', 1, 1, 0, 0, 4}; },
        bridge::ForeignDeviceText(device)},
+      {"another device talking", [](FakeBridgeBoard& b) { b.chatter = "$GPGGA,123519,4807.038,N*47\r\n"; },
+       bridge::ForeignDeviceText(device)},
       {"too short", [](FakeBridgeBoard& b) { b.helloReply = {'Q', 'L', 'B', 'R'}; }, bridge::ForeignDeviceText(device)},
       {"protocol 2", [](FakeBridgeBoard& b) { b.helloReply = {'Q', 'L', 'B', 'R', 2, 2, 0, 0, 4}; },
        bridge::OtherProtocolText(device, 2)},

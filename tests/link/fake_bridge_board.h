@@ -31,6 +31,7 @@ class FakeBridgeBoard final : public SerialLine {
   bool mute = false;      // the firmware hangs: reads nothing, says nothing
   long corruptAt = -1;    // flips this byte (counted from the first written) on its way in
   std::vector<std::uint8_t> helloReply;  // replaces the HELLO answer when set
+  std::string chatter;                   // another device's talk, sent instead of any frame
 
   // What the board saw.
   std::uint32_t maxInFlight = 0;
@@ -54,6 +55,11 @@ class FakeBridgeBoard final : public SerialLine {
 
   long Read(std::span<std::uint8_t> buffer, int) override {
     if (gone) return -1;
+    if (!chatter.empty()) {
+      const std::size_t n = std::min(buffer.size(), chatter.size());
+      std::copy_n(chatter.begin(), n, buffer.begin());
+      return static_cast<long>(n);
+    }
     while (!mute && tx_.empty() && Step()) {
     }
     const std::size_t n = std::min(buffer.size(), tx_.size());
