@@ -4,6 +4,7 @@
 // figures do not depend on how busy the host is. The PC is played here in
 // the same process, always ready, keeping the window full.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <deque>
 #include <stdexcept>
@@ -124,7 +125,7 @@ void Report(const char* what, std::uint32_t baud, std::uint64_t cycles) {
 BridgeSettings Settings() {
   BridgeSettings settings;
   settings.firmwarePath = QLBR_DEFAULT_FIRMWARE;
-  settings.latencyMs = 1;
+  settings.latencyMs = std::getenv("QLBR_BENCH_LATENCY_MS") ? std::atoi(std::getenv("QLBR_BENCH_LATENCY_MS")) : 1;
   settings.copier.device = ql::emu::Device::Swc;
   return settings;
 }

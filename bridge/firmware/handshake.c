@@ -9,6 +9,10 @@
 #include "serial_link.h"
 
 #define HANDSHAKE_TIMEOUT_TICKS TIMER_MS_TO_TICKS(QLBR_BYTE_TIMEOUT_MS)
+/* Two DATA frames fit in the transmit ring, so one is filled while the
+ * other leaves and the line never waits for a frame to be closed. */
+#define DATA_FRAME_MAX 200u
+_Static_assert(2u * (DATA_FRAME_MAX + QLBR_FRAME_OVERHEAD) < TX_RING_SIZE, "two DATA frames must fit");
 
 /* The wait's first read was done inline and missed; from here on each
  * round polls the time-out first, then reads again, as a PC does. The
@@ -33,6 +37,8 @@ static __attribute__((noinline)) uint8_t wait_offers_nibble(void) {
 /* Sends the bytes of one contiguous stretch of the ring. */
 static uint8_t send_run(const uint8_t* bytes, uint8_t count) {
   for (uint8_t i = 0; i < count; ++i) {
+    /* Replies (a CREDIT most of all) keep leaving during a long frame. */
+    if ((i & 31u) == 0) tx_pump();
     if (!lines_ready_for_byte() && !wait_ready_for_byte()) return i;
     lines_write_data(bytes[i]);
     lines_toggle_strobe();
@@ -77,7 +83,7 @@ static uint8_t receive_frame(uint8_t length) {
     if (!lines_offers_nibble() && !wait_nibble_pumping(&tail)) break;
     const uint8_t byte = (uint8_t)(lines_nibble() << 4) | low;
     lines_toggle_strobe();
-    const uint16_t next = (head + 1u) & TX_RING_MASK;
+    const uint16_t next = tx_wrap(head + 1u);
     while (next == tail) tail = tx_pump_from(tail, commit);
     tx_ring[head] = byte;
     head = next;
@@ -95,7 +101,7 @@ uint16_t handshake_receive(uint16_t count) {
   uint16_t moved = 0;
   while (moved < count) {
     const uint16_t left = count - moved;
-    const uint8_t length = left < QLBR_MAX_PAYLOAD ? (uint8_t)left : QLBR_MAX_PAYLOAD;
+    const uint8_t length = left < DATA_FRAME_MAX ? (uint8_t)left : DATA_FRAME_MAX;
     tx_open(QLBR_REP_DATA, length);
     const uint8_t received = receive_frame(length);
     moved += received;

@@ -7,8 +7,10 @@
 #include "serial_link.h"
 
 /* Aligned so that the end of the ring is a page boundary: the interrupt
- * wraps by looking at the high byte of its position only. */
-uint8_t rx_ring[RX_RING_SIZE] __attribute__((aligned(256)));
+ * wraps by looking at the high byte of its position only. In .noinit, after
+ * everything else, so the alignment wastes no RAM below it and start-up
+ * does not clear it. */
+uint8_t rx_ring[RX_RING_SIZE] __attribute__((section(".noinit"), aligned(256)));
 static volatile uint16_t rx_lost;
 static uint16_t credit_owed;
 
@@ -62,7 +64,7 @@ void rx_init(void) {
 }
 
 void rx_consume(uint16_t n) {
-  set_read_position(&rx_ring[(rx_read_index() + n) & RX_RING_MASK]);
+  set_read_position(&rx_ring[rx_wrap(rx_read_index() + n)]);
   credit_owed += n;
 }
 

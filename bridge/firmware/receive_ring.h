@@ -13,8 +13,7 @@
 
 #include <stdint.h>
 
-#define RX_RING_SIZE 1024u
-#define RX_RING_MASK (RX_RING_SIZE - 1u)
+#define RX_RING_SIZE 1280u
 /* One slot stays empty so a full ring differs from an empty one. */
 #define RX_WINDOW (RX_RING_SIZE - 1u)
 
@@ -36,10 +35,15 @@ static inline uint16_t rx_read_index(void) { return (uint16_t)(rx_read_position(
 
 void rx_init(void);
 /* Bytes waiting. */
-static inline uint16_t rx_count(void) { return (uint16_t)(rx_write_position() - rx_read_position()) & RX_RING_MASK; }
-static inline uint8_t rx_peek(uint16_t offset) { return rx_ring[(rx_read_index() + offset) & RX_RING_MASK]; }
+static inline uint16_t rx_count(void) {
+  const int16_t count = (int16_t)(rx_write_position() - rx_read_position());
+  return (uint16_t)(count < 0 ? count + (int16_t)RX_RING_SIZE : count);
+}
+/* The ring's index `offset` bytes after `index` (offset below the ring's size). */
+static inline uint16_t rx_wrap(uint16_t index) { return index >= RX_RING_SIZE ? index - RX_RING_SIZE : index; }
+static inline uint8_t rx_peek(uint16_t offset) { return rx_ring[rx_wrap(rx_read_index() + offset)]; }
 /* Where the byte at `offset` lies, and how many follow it before the ring wraps. */
-static inline uint8_t* rx_at(uint16_t offset) { return &rx_ring[(rx_read_index() + offset) & RX_RING_MASK]; }
+static inline uint8_t* rx_at(uint16_t offset) { return &rx_ring[rx_wrap(rx_read_index() + offset)]; }
 static inline uint16_t rx_until_wrap(const uint8_t* position) { return (uint16_t)(rx_ring + RX_RING_SIZE - position); }
 /* Frees n bytes; they are owed to the PC as credit. */
 void rx_consume(uint16_t n);

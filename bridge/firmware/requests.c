@@ -65,8 +65,16 @@ static uint8_t length_fits(uint8_t type, uint8_t length) {
   }
 }
 
+/* Replies (a CREDIT most of all) keep leaving while a long frame is checked. */
+#define PUMP_EVERY 32u
+
 static uint16_t crc_run(uint16_t crc, const uint8_t* bytes, uint16_t count) {
-  while (count--) crc = _crc_ccitt_update(crc, *bytes++);
+  while (count) {
+    tx_pump();
+    uint8_t chunk = count < PUMP_EVERY ? (uint8_t)count : PUMP_EVERY;
+    count -= chunk;
+    while (chunk--) crc = _crc_ccitt_update(crc, *bytes++);
+  }
   return crc;
 }
 

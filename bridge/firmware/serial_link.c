@@ -66,9 +66,9 @@ uint8_t tx_idle(void) { return tx_tail == tx_head; }
 static void tx_store(uint8_t byte) {
   /* Full: only committed bytes can leave, and an open frame (at most 260
    * bytes) never fills the ring alone, so pumping always makes room. */
-  while (((tx_head + 1u) & TX_RING_MASK) == tx_tail) tx_pump();
+  while (tx_wrap(tx_head + 1u) == tx_tail) tx_pump();
   tx_ring[tx_head] = byte;
-  tx_head = (tx_head + 1u) & TX_RING_MASK;
+  tx_head = tx_wrap(tx_head + 1u);
 }
 
 void tx_open(uint8_t type, uint8_t length) {
@@ -85,13 +85,13 @@ void tx_put(uint8_t byte) {
 }
 
 void tx_close(uint8_t length) {
-  const uint16_t length_slot = (tx_frame_start + 2u) & TX_RING_MASK;
+  const uint16_t length_slot = tx_wrap(tx_frame_start + 2u);
   if (tx_ring[length_slot] != length) {
     /* Cut short: the CRC covered the length promised; count it again. */
     tx_ring[length_slot] = length;
-    uint16_t crc = _crc_ccitt_update(QLBR_CRC_INIT, tx_ring[(tx_frame_start + 1u) & TX_RING_MASK]);
+    uint16_t crc = _crc_ccitt_update(QLBR_CRC_INIT, tx_ring[tx_wrap(tx_frame_start + 1u)]);
     crc = _crc_ccitt_update(crc, length);
-    for (uint8_t i = 0; i < length; ++i) crc = _crc_ccitt_update(crc, tx_ring[(length_slot + 1u + i) & TX_RING_MASK]);
+    for (uint8_t i = 0; i < length; ++i) crc = _crc_ccitt_update(crc, tx_ring[tx_wrap(length_slot + 1u + i)]);
     tx_crc = crc;
   }
   tx_store((uint8_t)tx_crc);

@@ -13,8 +13,13 @@
 #include <avr/io.h>
 #include <stdint.h>
 
-#define TX_RING_SIZE 512u
-#define TX_RING_MASK (TX_RING_SIZE - 1u)
+/* Room for a DATA frame being filled (260 bytes) beside the one leaving.
+ * With the receive ring of 1,280 bytes and the stack, this is what 2 KB
+ * of RAM holds. */
+#define TX_RING_SIZE 448u
+
+/* The ring's index `offset` slots after `index` (offset below the size). */
+static inline uint16_t tx_wrap(uint16_t index) { return index >= TX_RING_SIZE ? index - TX_RING_SIZE : index; }
 
 /* Returns 0 for a rate the board cannot make exactly. */
 uint8_t serial_ubrr_for(uint32_t baud, uint8_t* ubrr);
@@ -35,7 +40,7 @@ extern uint16_t tx_head, tx_tail, tx_commit, tx_crc;
 static inline uint16_t tx_pump_from(uint16_t tail, uint16_t commit) {
   if (tail != commit && (UCSR0A & _BV(UDRE0))) {
     UDR0 = tx_ring[tail];
-    tail = (tail + 1u) & TX_RING_MASK;
+    tail = tx_wrap(tail + 1u);
   }
   return tail;
 }

@@ -109,7 +109,7 @@ TEST(BridgeFirmware, ReceivedBytesAreWhatTheCopierHolds) {
     received.insert(received.end(), data.payload.begin(), data.payload.end());
     ++frames;
   }
-  EXPECT_EQ(frames, 3u);
+  EXPECT_GE(frames, 3u);  // frames of at most 255 bytes
   const Frame done = sim.Expect(QLBR_REP_DONE);
   EXPECT_EQ(LittleEndian32(done.payload, 1), wire.size() + kLength + 1);
   const Bytes expected(page.begin() + 0x40, page.begin() + 0x40 + kLength);
