@@ -1,6 +1,6 @@
 #include "handshake.h"
 
-#include <util/crc16.h>
+#include "frame_crc.h"
 
 #include "../protocol/quillon_bridge.h"
 #include "board_timer.h"
@@ -68,10 +68,11 @@ static uint8_t wait_nibble_pumping(uint16_t* tail) {
 
 /* Fills one DATA frame of `length` bytes, each received as ReceiveByte
  * does: low nibble first, each half waited for, read once more, and
- * acknowledged by a STROBE flip. The bytes go straight into the transmit
- * ring, which is pumped between them. Returns the bytes received. */
+ * acknowledged by a STROBE flip. The ring has room for the whole frame
+ * already; the bytes go straight into it, and it is pumped between them.
+ * Returns the bytes received. */
 static uint8_t receive_frame(uint8_t length) {
-  uint16_t head = tx_head;
+  uint8_t* out = &tx_ring[tx_head];
   uint16_t tail = tx_tail;
   const uint16_t commit = tx_commit;
   uint16_t crc = tx_crc;
@@ -83,15 +84,13 @@ static uint8_t receive_frame(uint8_t length) {
     if (!lines_offers_nibble() && !wait_nibble_pumping(&tail)) break;
     const uint8_t byte = (uint8_t)(lines_nibble() << 4) | low;
     lines_toggle_strobe();
-    const uint16_t next = tx_wrap(head + 1u);
-    while (next == tail) tail = tx_pump_from(tail, commit);
-    tx_ring[head] = byte;
-    head = next;
-    crc = _crc_ccitt_update(crc, byte);
+    *out++ = byte;
+    if (out == tx_ring + TX_RING_SIZE) out = tx_ring;
+    crc = crc_step(crc, byte);
     tail = tx_pump_from(tail, commit);
     ++done;
   }
-  tx_head = head;
+  tx_head = (uint16_t)(out - tx_ring);
   tx_tail = tail;
   tx_crc = crc;
   return done;
@@ -103,6 +102,7 @@ uint16_t handshake_receive(uint16_t count) {
     const uint16_t left = count - moved;
     const uint8_t length = left < DATA_FRAME_MAX ? (uint8_t)left : DATA_FRAME_MAX;
     tx_open(QLBR_REP_DATA, length);
+    tx_make_room((uint16_t)(length + 2u)); /* the payload and the CRC */
     const uint8_t received = receive_frame(length);
     moved += received;
     if (received < length) {

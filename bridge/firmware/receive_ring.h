@@ -4,9 +4,10 @@
  *
  * At 2,000,000 baud a byte arrives every 80 cycles, so the interrupt is
  * written in assembly and keeps its write position in r2:r3, beside the
- * main loop's read position in r4:r5. Every file is compiled with
- * -ffixed-r2 ... -ffixed-r5 so nothing else uses them, and both are moved
- * with one movw, so neither side ever sees half an update.
+ * main loop's read position in r4:r5 and the page past the ring's end in
+ * r6. Every file is compiled with -ffixed-r2 ... -ffixed-r6 so nothing else
+ * uses them; the positions are moved with one movw, so neither side ever
+ * sees half an update.
  */
 #ifndef QUILLON_RECEIVE_RING_H
 #define QUILLON_RECEIVE_RING_H

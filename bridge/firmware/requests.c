@@ -1,6 +1,6 @@
 #include "requests.h"
 
-#include <util/crc16.h>
+#include "frame_crc.h"
 
 #include "../protocol/quillon_bridge.h"
 #include "board_timer.h"
@@ -73,7 +73,7 @@ static uint16_t crc_run(uint16_t crc, const uint8_t* bytes, uint16_t count) {
     tx_pump();
     uint8_t chunk = count < PUMP_EVERY ? (uint8_t)count : PUMP_EVERY;
     count -= chunk;
-    while (chunk--) crc = _crc_ccitt_update(crc, *bytes++);
+    while (chunk--) crc = crc_step(crc, *bytes++);
   }
   return crc;
 }

@@ -2,7 +2,7 @@
 
 #include <avr/interrupt.h>
 #include <avr/sleep.h>
-#include <util/crc16.h>
+#include "frame_crc.h"
 
 #include "../protocol/quillon_bridge.h"
 #include "board_timer.h"
@@ -76,12 +76,12 @@ void tx_open(uint8_t type, uint8_t length) {
   tx_store(QLBR_FRAME_START);
   tx_store(type);
   tx_store(length);
-  tx_crc = _crc_ccitt_update(_crc_ccitt_update(QLBR_CRC_INIT, type), length);
+  tx_crc = crc_step(crc_step(QLBR_CRC_INIT, type), length);
 }
 
 void tx_put(uint8_t byte) {
   tx_store(byte);
-  tx_crc = _crc_ccitt_update(tx_crc, byte);
+  tx_crc = crc_step(tx_crc, byte);
 }
 
 void tx_close(uint8_t length) {
@@ -89,14 +89,22 @@ void tx_close(uint8_t length) {
   if (tx_ring[length_slot] != length) {
     /* Cut short: the CRC covered the length promised; count it again. */
     tx_ring[length_slot] = length;
-    uint16_t crc = _crc_ccitt_update(QLBR_CRC_INIT, tx_ring[tx_wrap(tx_frame_start + 1u)]);
-    crc = _crc_ccitt_update(crc, length);
-    for (uint8_t i = 0; i < length; ++i) crc = _crc_ccitt_update(crc, tx_ring[tx_wrap(length_slot + 1u + i)]);
+    uint16_t crc = crc_step(QLBR_CRC_INIT, tx_ring[tx_wrap(tx_frame_start + 1u)]);
+    crc = crc_step(crc, length);
+    for (uint8_t i = 0; i < length; ++i) crc = crc_step(crc, tx_ring[tx_wrap(length_slot + 1u + i)]);
     tx_crc = crc;
   }
   tx_store((uint8_t)tx_crc);
   tx_store((uint8_t)(tx_crc >> 8));
   tx_commit = tx_head;
+}
+
+void tx_make_room(uint16_t count) {
+  for (;;) {
+    const uint16_t used = tx_head >= tx_tail ? tx_head - tx_tail : tx_head + TX_RING_SIZE - tx_tail;
+    if (TX_RING_SIZE - 1u - used >= count) return;
+    tx_pump();
+  }
 }
 
 void tx_abandon(void) { tx_head = tx_frame_start; }

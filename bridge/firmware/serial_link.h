@@ -57,6 +57,8 @@ void tx_open(uint8_t type, uint8_t length);
 void tx_put(uint8_t byte);
 /* Closes the open frame after `length` bytes (at most those opened for). */
 void tx_close(uint8_t length);
+/* Pumps until `count` more bytes fit. */
+void tx_make_room(uint16_t count);
 /* Forgets the open frame (nothing was put into it). */
 void tx_abandon(void);
 
