@@ -34,15 +34,21 @@ static __attribute__((noinline)) uint8_t wait_offers_nibble(void) {
   }
 }
 
-/* Sends the bytes of one contiguous stretch of the ring. */
+/* Sends the bytes of one contiguous stretch of the ring, in runs of 32
+ * between which replies (a CREDIT most of all) keep leaving. */
 static uint8_t send_run(const uint8_t* bytes, uint8_t count) {
-  for (uint8_t i = 0; i < count; ++i) {
-    /* Replies (a CREDIT most of all) keep leaving during a long frame. */
-    if ((i & 31u) == 0) tx_pump();
-    if (!lines_ready_for_byte() && !wait_ready_for_byte()) return i;
-    lines_write_data(bytes[i]);
-    lines_toggle_strobe();
-    (void)PINC; /* the status read that ends a PC's SendByte */
+  uint8_t sent = 0;
+  while (sent < count) {
+    tx_pump();
+    const uint8_t left = (uint8_t)(count - sent);
+    const uint8_t run = left < 32u ? left : 32u;
+    for (uint8_t i = 0; i < run; ++i) {
+      if (!lines_ready_for_byte() && !wait_ready_for_byte()) return (uint8_t)(sent + i);
+      lines_write_data(*bytes++);
+      lines_toggle_strobe();
+      (void)PINC; /* the status read that ends a PC's SendByte */
+    }
+    sent = (uint8_t)(sent + run);
   }
   return count;
 }
