@@ -124,7 +124,7 @@ void Report(const char* what, std::uint32_t baud, std::uint64_t cycles) {
 
 BridgeSettings Settings() {
   BridgeSettings settings;
-  settings.firmwarePath = QLBR_DEFAULT_FIRMWARE;
+  settings.firmwarePath = std::getenv("QLBR_BENCH_FIRMWARE") ? std::getenv("QLBR_BENCH_FIRMWARE") : QLBR_DEFAULT_FIRMWARE;
   settings.latencyMs = std::getenv("QLBR_BENCH_LATENCY_MS") ? std::atoi(std::getenv("QLBR_BENCH_LATENCY_MS")) : 1;
   settings.copier.device = ql::emu::Device::Swc;
   return settings;

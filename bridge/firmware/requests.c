@@ -73,7 +73,8 @@ static uint16_t crc_run(uint16_t crc, const uint8_t* bytes, uint16_t count) {
     tx_pump();
     uint8_t chunk = count < PUMP_EVERY ? (uint8_t)count : PUMP_EVERY;
     count -= chunk;
-    while (chunk--) crc = crc_step(crc, *bytes++);
+    crc = crc_block(crc, bytes, chunk);
+    bytes += chunk;
   }
   return crc;
 }
