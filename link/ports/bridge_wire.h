@@ -60,6 +60,8 @@ class BridgeWire {
   // The board has answered a SYNC: its buffer is empty, the window free.
   void BoardIdle();
   std::uint32_t InFlight() const { return inFlight_; }
+  // Request bytes the board can take now without waiting for credit.
+  std::uint32_t Room() const;
   // Bytes that arrived outside any frame (noise, another device's talk).
   std::uint64_t SkippedBytes() const { return decoder_.SkippedBytes(); }
   // How long the board may stay silent now, in ms.

@@ -16,6 +16,8 @@ constexpr int kRealignAttempts = 3;
 // by a corrupted length gets through on the next attempt.
 constexpr int kRealignWaitMs = QLBR_SILENCE_MS + 500;
 constexpr std::uint8_t kStrobeBit = 0;
+// Below this a frame's five bytes of overhead cost more than the wait saves.
+constexpr std::size_t kShortestFill = 32;
 
 std::uint16_t Register(std::uint16_t port) { return static_cast<std::uint16_t>(port & 3); }
 
@@ -98,7 +100,11 @@ void BridgePort::Send(std::span<const std::uint8_t> bytes) {
   for (std::uint8_t byte : bytes) {
     if (tracing) trace_.push_back({Mark::Sent, byte, true});
     sends_.push_back(byte);
-    if (sends_.size() == QLBR_MAX_PAYLOAD) PostSends();
+    // A frame that just fills the window goes out at once: the board gets
+    // all it can hold while the PC waits for credit.
+    if (sends_.size() == QLBR_MAX_PAYLOAD ||
+        (sends_.size() >= kShortestFill && sends_.size() + QLBR_FRAME_OVERHEAD == wire_->Room()))
+      PostSends();
   }
   // Each byte sent inverts STROBE once and leaves itself on the data lines.
   data_ = bytes.back();

@@ -41,6 +41,11 @@ BridgeWire::BridgeWire(std::unique_ptr<SerialLine> line) : line_(std::move(line)
   if (const char* scale = std::getenv("QUILLON_BRIDGE_TIME_SCALE")) timeScale_ = std::max(1, std::atoi(scale));
 }
 
+std::uint32_t BridgeWire::Room() const {
+  const std::uint32_t room = window_ > 2 * kWindowReserve ? window_ - kWindowReserve : window_;
+  return room > inFlight_ ? room - inFlight_ : 0;
+}
+
 BridgeWire::Wait BridgeWire::Post(std::uint8_t type, std::span<const std::uint8_t> payload, FrameSink& sink) {
   const std::uint32_t cost = static_cast<std::uint32_t>(payload.size()) + QLBR_FRAME_OVERHEAD;
   const std::uint32_t room = window_ > 2 * kWindowReserve ? window_ - kWindowReserve : window_;
