@@ -11,7 +11,7 @@ BENCH_DIR := build/bench
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 300
 
-.PHONY: all deps build linux asan win64 win32 test test-linux test-asan test-gui demo bench fuzz package clean
+.PHONY: all deps build linux asan win64 win32 bridge test test-linux test-asan test-gui demo bench fuzz package clean
 
 all: build
 
@@ -40,6 +40,11 @@ win32: deps
 	cmake --build $(WIN32_DIR) -j $(JOBS)
 
 build: linux win64 win32
+
+# The USB bridge firmware: build/bridge/quillon-bridge.hex, for scripts/flash-bridge.
+bridge: deps $(LINUX_DIR)/build.ninja
+	cmake --build $(LINUX_DIR) --target bridge_firmware_size
+	@echo "bridge: $(LINUX_DIR)/bridge/quillon-bridge.hex; flash it with scripts/flash-bridge DEVICE [uno|nano|nano-old]"
 
 # Unit, integration and CLI tests; then the same under ASan+UBSan; then the
 # Windows program end to end under Wine (needs the win64 build).

@@ -8,7 +8,9 @@ namespace ql::cli {
 namespace {
 
 constexpr const char* kPortHelp =
-    "lpt1 (default) | lpt2 | lpt3 | 0xHHHH (direct I/O at that base) | /dev/parportN | sim[:OPTIONS] "
+    "lpt1 (default) | lpt2 | lpt3 | 0xHHHH (direct I/O at that base) | /dev/parportN | bridge[:DEVICE][,baud=N] "
+    "(the USB bridge; DEVICE such as /dev/ttyUSB0, else the first that answers; N 1000000 (default) or 2000000) | "
+    "sim[:OPTIONS] "
     "(the copier emulator; OPTIONS: state=DIR, cart=FILE, hirom=1, rts=0, fault=dead|stall:N|badcheck|slow:MS)";
 
 }  // namespace

@@ -41,7 +41,7 @@ bool ParsePortChoice(const std::string& port, const std::string& device, PortCho
   PortArgument argument;
   std::string parseError;
   if (!ParsePortArgument(port, argument, parseError)) {
-    error = fmt::format("--port {}: {} (or sim[:OPTIONS] for the copier emulator)", port, parseError);
+    error = fmt::format("--port {}: {} (or bridge[:DEVICE][,baud=N] for the USB bridge, sim[:OPTIONS] for the copier emulator)", port, parseError);
     return false;
   }
   switch (argument.kind) {
@@ -54,6 +54,11 @@ bool ParsePortChoice(const std::string& port, const std::string& device, PortCho
       break;
     case PortArgument::Kind::DirectIo:
       choice.kind = PortChoice::Kind::DirectIo;
+      break;
+    case PortArgument::Kind::Bridge:
+      choice.kind = PortChoice::Kind::Bridge;
+      choice.bridgeDevice = argument.bridgeDevice;
+      choice.baud = argument.baud;
       break;
   }
   return true;
@@ -69,6 +74,9 @@ std::string DescribePort(const PortChoice& choice) {
       return "direct I/O " + choice.argument;
     case PortChoice::Kind::Emulator:
       return choice.simOptions.device == emu::Device::Smd ? "emulated SMD" : "emulated SWC";
+    case PortChoice::Kind::Bridge:
+      return "USB bridge " + (choice.bridgeDevice.empty() ? std::string("(the first serial device that answers)")
+                                                          : choice.bridgeDevice);
   }
   return choice.argument;
 }

@@ -11,18 +11,21 @@
 namespace ql::cli {
 
 struct PortChoice {
-  enum class Kind { Lpt, DevicePath, DirectIo, Emulator };
+  enum class Kind { Lpt, DevicePath, DirectIo, Emulator, Bridge };
   Kind kind = Kind::Lpt;
   unsigned lptNumber = 1;   // Lpt: 1..3
   std::string argument;     // as given, for the real back ends
   emu::Options simOptions;  // Emulator
+  std::string bridgeDevice;  // Bridge: empty = the first serial device that answers
+  std::uint32_t baud = 0;    // Bridge
 };
 
 // False and a message naming what is wrong for anything that is not a port.
 // The emulator's device follows --device unless the options name one.
 bool ParsePortChoice(const std::string& port, const std::string& device, PortChoice& choice, std::string& error);
 
-// What the link is bound to, for humans: "ppdev /dev/parport0", "direct I/O 0x378", "emulated SWC".
+// What the link is bound to, for humans: "ppdev /dev/parport0", "direct I/O 0x378", "emulated SWC",
+// "USB bridge /dev/ttyUSB0".
 std::string DescribePort(const PortChoice& choice);
 
 // Installs the port library loader that opens the chosen back end, and

@@ -9,6 +9,7 @@
 #include "link/commands.h"
 #include "link/link_timeout.h"
 #include "link/port_binding.h"
+#include "link/ports/bridge_open.h"
 
 namespace ql::cli {
 namespace {
@@ -43,6 +44,8 @@ int RunProbe(const PortChoice& choice, CliFrontEnd& ui) {
   ui.Print("Port: " + DescribePort(choice));
   if (!EnsureLinkReady()) return kExitFailed;  // the link has said why
   PortIo& port = BoundPort();
+  // A bridge names itself; its data and control registers read back as last written.
+  if (const std::string bridge = bridge::DescribeBridge(port); !bridge.empty()) ui.Print(bridge);
   const std::uint16_t base = LptBase();
   std::uint8_t data = port.PortIn(base + kDataRegister);
   std::uint8_t status = port.PortIn(base + kStatusRegister);

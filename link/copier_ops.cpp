@@ -4,6 +4,7 @@
 #include "core/state.h"
 #include "core/types.h"
 #include "core/units.h"
+#include "link/byte_channel.h"
 #include "link/commands.h"
 #include "link/copier_addresses.h"
 #include "link/handshake.h"
@@ -56,7 +57,8 @@ void ExecuteImage() {
 }
 
 void ReleaseLink() {
-  LinkTimer(1);
+  // The pause goes with the bytes: a bridge makes it on its board, in order.
+  ActiveChannel().Pause(1);
   PortIo* port = link_state::boundPort;
   if (port == nullptr) return;
   const std::uint16_t base = link_state::lptBase;
@@ -64,6 +66,7 @@ void ReleaseLink() {
   port->PortIn(static_cast<std::uint16_t>(base + kControlRegister));
   // Bits 0, 1 and 3 set, bit 2 (INIT) clear.
   port->PortOut(static_cast<std::uint16_t>(base + kControlRegister), 0x0B);
+  ActiveChannel().Finish();
 }
 
 void SelectSwcSram() {

@@ -5,6 +5,7 @@
 #include "core/clock.h"
 #include "core/front_end.h"
 #include "core/state.h"
+#include "link/byte_channel.h"
 #include "link/link_state.h"
 
 namespace ql {
@@ -27,6 +28,7 @@ std::unique_ptr<PortIo>& Library() {
 
 void Unbind() {
   link_state::boundPort = nullptr;
+  link_state::boundChannel = nullptr;
   Library().reset();
 }
 
@@ -55,6 +57,7 @@ bool LoadPortLibrary() {
   }
   Library() = std::move(library);
   link_state::boundPort = Library().get();
+  link_state::boundChannel = dynamic_cast<ByteChannel*>(Library().get());
   return true;
 }
 

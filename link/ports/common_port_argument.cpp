@@ -8,6 +8,9 @@ namespace ql {
 namespace {
 
 constexpr const char* kUsage = "use lpt1, lpt2, lpt3, /dev/parportN or 0xHHHH (the port's base address)";
+constexpr const char* kBridge = "bridge";
+// The rates the bridge's 16 MHz board makes exactly.
+constexpr std::uint32_t kBridgeBauds[] = {250000, 500000, 1000000, 2000000};
 constexpr const char* kDevicePrefix = "/dev/parport";
 
 std::string Lowered(const std::string& text) {
@@ -40,10 +43,45 @@ std::string Hex(std::uint16_t value) {
 
 std::string SystemText(int error) { return std::strerror(error); }
 
+// "bridge", "bridge:DEVICE", either followed by ",baud=N".
+bool ParseBridgeArgument(const std::string& text, PortArgument& argument, std::string& error) {
+  argument = PortArgument{};
+  argument.kind = PortArgument::Kind::Bridge;
+  std::string rest = text.substr(std::strlen(kBridge));
+  const std::size_t comma = rest.find(',');
+  std::string options = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+  rest = rest.substr(0, comma);
+  if (!rest.empty()) {
+    if (rest[0] != ':' || rest.size() == 1) {
+      error = "Bad bridge port '" + text + "': use bridge, bridge:DEVICE or either with ,baud=N";
+      return false;
+    }
+    argument.bridgeDevice = rest.substr(1);
+  }
+  if (comma == std::string::npos) return true;
+  const std::string key = "baud=";
+  bool valid = options.compare(0, key.size(), key) == 0 && AllDigits(options.substr(key.size())) &&
+               options.size() - key.size() <= 7;
+  if (valid) {
+    argument.baud = static_cast<std::uint32_t>(std::stoul(options.substr(key.size())));
+    valid = false;
+    for (std::uint32_t baud : kBridgeBauds) valid = valid || baud == argument.baud;
+  }
+  if (!valid) {
+    error = "Bad bridge option '" + options + "' in '" + text + "': use baud=250000, 500000, 1000000 or 2000000";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParsePortArgument(const std::string& text, PortArgument& argument, std::string& error) {
   const std::string lowered = Lowered(text);
+  if (lowered.compare(0, std::strlen(kBridge), kBridge) == 0 &&
+      (lowered.size() == std::strlen(kBridge) || lowered[std::strlen(kBridge)] == ':' ||
+       lowered[std::strlen(kBridge)] == ','))
+    return ParseBridgeArgument(text, argument, error);
   if (lowered.size() == 4 && lowered.compare(0, 3, "lpt") == 0 && lowered[3] >= '1' && lowered[3] <= '3') {
     argument = PortArgument{};
     argument.kind = PortArgument::Kind::Lpt;

@@ -1,3 +1,4 @@
+#include "link/ports/bridge_open.h"
 #include "link/ports/linux_ports.h"
 #include "link/ports/port_argument.h"
 #include "link/ports/port_backends.h"
@@ -14,6 +15,8 @@ std::unique_ptr<PortIo> OpenPortBackend(const std::string& port, std::string& er
       return OpenPpdevPort(argument.devicePath, error);
     case PortArgument::Kind::DirectIo:
       return OpenDirectIoPort(argument.base, error);
+    case PortArgument::Kind::Bridge:
+      return bridge::OpenBridgePort(argument.bridgeDevice, argument.baud, error);
   }
   error = "Unknown port '" + port + "'";
   return nullptr;

@@ -9,15 +9,19 @@
 namespace ql {
 
 struct PortArgument {
-  enum class Kind { Lpt, DeviceFile, DirectIo };
+  enum class Kind { Lpt, DeviceFile, DirectIo, Bridge };
   Kind kind = Kind::Lpt;
   int lpt = 1;             // Lpt: 1..3
   std::string devicePath;  // DeviceFile: /dev/parportN
   std::uint16_t base = 0;  // DirectIo: the port's base address
+  std::string bridgeDevice;       // Bridge: the serial device; empty = the first that answers
+  std::uint32_t baud = 1000000;   // Bridge: the serial line's rate
 };
 
 // "lpt1".."lpt3" (any case), "/dev/parportN", "0xHHHH" (1 to 4 hex digits,
-// nonzero, room for the three registers). False and a usage text otherwise.
+// nonzero, room for the three registers), "bridge[:DEVICE][,baud=N]" (the
+// USB bridge; N one of the rates its board makes exactly). False and a
+// usage text otherwise.
 bool ParsePortArgument(const std::string& text, PortArgument& argument, std::string& error);
 
 // The classic base addresses of LPT1..LPT3.

@@ -12,6 +12,11 @@ std::unique_ptr<PortIo> OpenPortBackend(const std::string& port, std::string& er
     error = port + " is a Linux device: on Windows use lpt1, lpt2, lpt3 or 0xHHHH";
     return nullptr;
   }
+  if (argument.kind == PortArgument::Kind::Bridge) {
+    error = "The USB bridge is reached through the Linux command line (quillon --port bridge); this Windows build "
+            "drives parallel ports only";
+    return nullptr;
+  }
   std::unique_ptr<PortIo> library = LoadWindowsPortLibrary(error);
   if (!library) return nullptr;
   const std::uint16_t base = argument.kind == PortArgument::Kind::Lpt ? LptBaseAddress(argument.lpt) : argument.base;

@@ -1,0 +1,41 @@
+// Copier packets as a PC sends them, built here from the copier's packet
+// format so the tests do not lean on the link code they do not test.
+#pragma once
+
+#include <cstdint>
+
+#include "bridge/tests/sim_session.h"
+
+namespace ql::bridge::testing {
+
+inline Bytes CommandPacket(std::uint8_t command, std::uint16_t address, std::uint16_t length) {
+  Bytes packet{0xD5, 0xAA, 0x96, command, static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(address >> 8),
+               static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8)};
+  std::uint8_t check = 0x81;
+  for (std::size_t i = 3; i < packet.size(); ++i) check ^= packet[i];
+  packet.push_back(check);
+  return packet;
+}
+
+// Write memory: the packet, the data, the data's check byte.
+inline Bytes WritePacket(std::uint16_t address, const Bytes& data) {
+  Bytes bytes = CommandPacket(0, address, static_cast<std::uint16_t>(data.size()));
+  std::uint8_t check = 0x81;
+  for (std::uint8_t byte : data) {
+    bytes.push_back(byte);
+    check ^= byte;
+  }
+  bytes.push_back(check);
+  return bytes;
+}
+
+inline Bytes ReadPacket(std::uint16_t address, std::uint16_t length) { return CommandPacket(1, address, length); }
+inline Bytes SelectPagePacket(std::uint16_t page) { return CommandPacket(5, page, 0); }
+
+inline Bytes U16(std::uint16_t value) { return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)}; }
+inline Bytes U32(std::uint32_t value) {
+  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value >> 16),
+          static_cast<std::uint8_t>(value >> 24)};
+}
+
+}  // namespace ql::bridge::testing

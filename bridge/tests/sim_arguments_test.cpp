@@ -1,0 +1,45 @@
+// The simulator's command line: what it accepts, and that it refuses the
+// rest with a message instead of running with a setting it did not take.
+#include <gtest/gtest.h>
+
+#include "bridge/sim/sim_arguments.h"
+
+namespace ql::bridge {
+namespace {
+
+TEST(SimArguments, AcceptedSettings) {
+  BridgeSettings settings;
+  bool help = true;
+  std::string error;
+  ASSERT_TRUE(ParseSimArguments({"--baud", "1000000", "--latency-ms", "3", "--corrupt-byte", "7", "--wire-log", "w.log",
+                                 "device=smd,fault=stall:5"},
+                                settings, help, error))
+      << error;
+  EXPECT_FALSE(help);
+  EXPECT_EQ(settings.maxBaud, 1'000'000u);
+  EXPECT_EQ(settings.latencyMs, 3u);
+  EXPECT_EQ(settings.corruptByte, 7u);
+  EXPECT_EQ(settings.wireLogPath, "w.log");
+  EXPECT_EQ(settings.copier.device, emu::Device::Smd);
+  EXPECT_EQ(settings.copier.fault, emu::Fault::Stall);
+  EXPECT_EQ(settings.copier.stallAfterBytes, 5u);
+}
+
+TEST(SimArguments, RefusedCommandLines) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--baud", "fast"},      {"--baud", "100"},         {"--latency-ms", "2000"},
+      {"--corrupt-byte", "0"}, {"--firmware"},            {"--speed", "1"},
+      {"device=swc", "rts=0"},  // one option text only
+      {"device=pce"},
+  };
+  for (const auto& arguments : cases) {
+    BridgeSettings settings;
+    bool help = false;
+    std::string error;
+    EXPECT_FALSE(ParseSimArguments(arguments, settings, help, error)) << arguments.front();
+    EXPECT_FALSE(error.empty()) << arguments.front();
+  }
+}
+
+}  // namespace
+}  // namespace ql::bridge

@@ -1,0 +1,146 @@
+#!/bin/bash
+# The command line through the USB bridge: the firmware running in the
+# simulator, wired to the copier emulator, on a pseudo-terminal. Each case
+# runs the same command through --port sim with the same emulator options
+# and expects the same outcome: files, copier state, messages and trace.
+# $3 is quillon-bridge-sim.
+[ -x "$3" ] || { echo "no $3: the simulated bridge was not built"; exit 77; }
+source "$(dirname "$0")/assertions.bash" "$@"
+SIM=$(realpath "$3")
+# The simulated board runs several times slower than a real one when the
+# copier is slow; the PC's bound on its silence must allow for that.
+export QUILLON_BRIDGE_TIME_SCALE=20
+
+SIM_PID=
+# start_sim [SIM OPTIONS] [EMULATOR OPTIONS]: sets PTY to the board's serial port.
+start_sim() {
+  stop_sim
+  "$SIM" "$@" >"$WORK/.sim" 2>"$WORK/.simerr" &
+  SIM_PID=$!
+  PTY=
+  for _ in $(seq 100); do
+    PTY=$(head -1 "$WORK/.sim" 2>/dev/null)
+    [ -n "$PTY" ] && return
+    sleep 0.1
+  done
+  echo "FAIL the simulator printed no serial port: $(cat "$WORK/.simerr")" >&2
+  FAILURES=$((FAILURES + 1))
+}
+stop_sim() {
+  if [ -n "$SIM_PID" ]; then
+    kill "$SIM_PID" 2>/dev/null
+    wait "$SIM_PID" 2>/dev/null
+  fi
+  SIM_PID=
+}
+trap 'stop_sim; rm -rf "$WORK"' EXIT
+
+# same NAME STATUS EMULATOR-OPTIONS ARGS...: the command through the bridge
+# and through the emulator alone; exit status, stdout past the port lines,
+# stderr and trace must agree. Sets BOUT/BERR and SOUT/SERR.
+same() {
+  local name=$1 status=$2 options=$3
+  shift 3
+  start_sim "$options"
+  q "$status" --port "bridge:$PTY" --trace b.trace "$@"
+  BOUT=$OUT BERR=$ERR
+  stop_sim
+  q "$status" --port "sim${options:+:$options}" --trace s.trace "$@"
+  SOUT=$OUT SERR=$ERR
+  expect_eq "$name: messages" "$SERR" "$BERR"
+  expect_same_file "$name: trace" s.trace b.trace
+}
+
+"$MAKE_ROM" snes --size 128 --sram-code 1 small.sfc
+head -c 2048 /dev/urandom >small.srm
+"$MAKE_ROM" genesis --size 128 small.bin
+"$MAKE_ROM" snes --size 128 cart.sfc
+"$MAKE_ROM" genesis --size 128 cart.bin
+"$MAKE_ROM" snes --size 1024 big.sfc
+
+same "probe" 0 "" probe
+expect_contains "probe names the bridge, its firmware and rate" "firmware 1.0, protocol 1, 1000000 baud" "$BOUT"
+expect_contains "probe reads the copier" "$(grep '^Copier:' <<<"$SOUT")" "$BOUT"
+expect_contains "probe shows the status lines" "Status register:  0x80" "$BOUT"
+start_sim
+q 0 --port "bridge:$PTY,baud=2000000" probe
+expect_contains "the faster rate is taken" "2000000 baud" "$OUT"
+stop_sim
+
+start_sim "state=$WORK/BB"
+q 0 --port "bridge:$PTY" run small.sfc small.srm
+stop_sim
+q 0 --port "sim:state=$WORK/BS" run small.sfc small.srm
+check "SWC run with SRAM: emulator state folders equal" diff -r BS BB
+
+start_sim "device=smd,state=$WORK/MB"
+q 0 --device smd --port "bridge:$PTY" run small.bin
+stop_sim
+q 0 --device smd --port "sim:state=$WORK/MS" run small.bin
+check "SMD run: emulator state folders equal" diff -r MS MB
+
+start_sim "cart=$WORK/cart.sfc"
+q 0 --port "bridge:$PTY" --trace b.trace download rom b.swc
+stop_sim
+q 0 --port "sim:cart=$WORK/cart.sfc" --trace s.trace download rom s.swc
+expect_same_file "SWC cartridge download: files equal" s.swc b.swc
+expect_same_file "SWC cartridge download: trace" s.trace b.trace
+
+start_sim "device=smd,cart=$WORK/cart.bin"
+q 0 --device smd --port "bridge:$PTY" --trace b.trace download rom b.smd
+stop_sim
+q 0 --device smd --port "sim:cart=$WORK/cart.bin" --trace s.trace download rom s.smd
+expect_same_file "SMD cartridge download: files equal" s.smd b.smd
+expect_same_file "SMD cartridge download: trace" s.trace b.trace
+
+same "dead copier" 1 "fault=dead" probe
+expect_contains "dead copier: the no-answer advice" "no answer within 500 ms" "$BERR"
+same "copier stalls inside a block" 1 "fault=stall:3000" run small.sfc
+expect_eq "stall: one time-out message" "1" "$(grep -c 'LPT read timeout' <<<"$BERR")"
+expect_eq "stall: the trace ends at the time-out" "! timeout" "$(tail -1 b.trace)"
+same "copier stalls inside a block read" 1 "cart=$WORK/cart.sfc,fault=stall:20000" download rom stalled.swc
+expect_eq "read stall: the trace ends at the time-out" "! timeout" "$(tail -1 b.trace)"
+same "slow copier within the time-out" 0 "fault=slow:450" probe
+same "slow copier past the time-out" 1 "fault=slow:600" probe
+expect_eq "slow:600: one time-out message" "1" "$(grep -c 'no answer within 500 ms' <<<"$BERR")"
+
+# Ctrl+C between blocks, as through a parallel port: exit 130, whole blocks kept.
+"$MAKE_ROM" genesis --size 1024 bigcart.bin
+start_sim "device=smd,cart=$WORK/bigcart.bin"
+"$QUILLON" --device smd --port "bridge:$PTY" download rom part.smd 2>/dev/null &
+PC=$!
+for _ in $(seq 100); do [ -s part.smd ] && break; sleep 0.1; done
+kill -INT "$PC"
+for _ in $(seq 300); do kill -0 "$PC" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$PC" 2>/dev/null && kill -9 "$PC"
+wait "$PC"
+expect_eq "Ctrl+C: exit status" 130 $?
+stop_sim
+expect_py "Ctrl+C: the header and whole 16 KB blocks of the cartridge kept" "
+d = open('part.smd','rb').read()
+print(len(d) > 512 and (len(d) - 512) % 16384 == 0 and len(d) < 512 + 1048576)"
+
+# A bit flipped on the serial line, well inside the ROM's first block.
+start_sim --corrupt-byte 3000 "state=$WORK/C"
+q 1 --port "bridge:$PTY" --trace c.trace run small.sfc
+stop_sim
+expect_contains "damaged request: said so" "damaged on the serial line" "$ERR"
+expect_eq "damaged request: the trace ends at the time-out" "! timeout" "$(tail -1 c.trace)"
+expect_py "damaged request: the copier holds no damaged byte" "
+rom = open('small.sfc','rb').read(); d = open('C/dram.bin','rb').read() if __import__('os').path.exists('C/dram.bin') else b''
+print(all(a == b or a == 0 for a, b in zip(d, rom)))"
+
+# The PC dies in the middle of an upload: after its silence the board parks
+# the lines (data 0x00, control as a PC writing 0x0C), as the copier sees them.
+start_sim --wire-log "$WORK/kill.log"
+"$QUILLON" --port "bridge:$PTY" run big.sfc 2>/dev/null &
+PC=$!
+sleep 1.5
+kill -9 "$PC"
+wait "$PC" 2>/dev/null
+sleep 5
+stop_sim
+expect_eq "PC killed: data lines parked" "00" "$(grep ' D ' kill.log | tail -1 | cut -d' ' -f3)"
+expect_eq "PC killed: control lines parked" "0c" "$(grep ' C ' kill.log | tail -1 | cut -d' ' -f3)"
+
+finish

@@ -1,0 +1,181 @@
+// Frames of the bridge's serial protocol, its opening, and the port argument
+// that names it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "bridge/protocol/quillon_bridge.h"
+#include "link/ports/bridge_frames.h"
+#include "link/ports/bridge_open.h"
+#include "link/ports/port_argument.h"
+#include "tests/link/fake_bridge_board.h"
+#include "tests/link/link_fixture.h"
+
+namespace ql::testing {
+namespace {
+
+using bridge::Frame;
+using bridge::FrameDecoder;
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+  Bytes joined;
+  for (const Bytes& part : parts) joined.insert(joined.end(), part.begin(), part.end());
+  return joined;
+}
+
+TEST(BridgeFrames, CrcAndEncodingMatchValuesWorkedOutByHand) {
+  std::uint16_t crc = QLBR_CRC_INIT;
+  for (char c : std::string("123456789")) crc = qlbr_crc_update(crc, static_cast<std::uint8_t>(c));
+  EXPECT_EQ(crc, 0x6F91);  // the check value of this CRC (reflected 0x8408, start 0xFFFF, no final XOR)
+  const struct {
+    std::uint8_t type;
+    Bytes payload;
+    Bytes frame;
+  } rows[] = {
+      {QLBR_REQ_HELLO, {}, {0x7E, 0x01, 0x00, 0x60, 0xE9}},
+      {QLBR_REQ_SYNC, {0x2A}, {0x7E, 0x17, 0x01, 0x2A, 0x23, 0xA7}},
+  };
+  for (const auto& row : rows) {
+    Bytes out;
+    bridge::AppendFrame(out, row.type, row.payload);
+    EXPECT_EQ(out, row.frame);
+  }
+  Bytes big;
+  bridge::AppendFrame(big, QLBR_REQ_SEND, Bytes(255, 0x7E));
+  EXPECT_EQ(big.size(), 255u + QLBR_FRAME_OVERHEAD);
+  EXPECT_EQ(big[2], 255);
+}
+
+// Feeds the bytes one at a time: "F<type>" per frame, "!" per bad CRC.
+std::string Decode(const Bytes& stream, FrameDecoder& decoder) {
+  std::string events;
+  for (std::uint8_t byte : stream) {
+    switch (decoder.Push(byte)) {
+      case FrameDecoder::Result::Complete:
+        events += "F" + std::to_string(decoder.Last().type) + "/" + std::to_string(decoder.Last().length) + " ";
+        break;
+      case FrameDecoder::Result::BadCrc:
+        events += "! ";
+        break;
+      case FrameDecoder::Result::Pending:
+        break;
+    }
+  }
+  return events;
+}
+
+TEST(BridgeFrames, TheDecoderSkipsNoiseReportsDamageAndResumes) {
+  Bytes done, data, credit;
+  bridge::AppendFrame(done, QLBR_REP_DONE, Bytes{7, 1, 0, 0, 0});
+  bridge::AppendFrame(data, QLBR_REP_DATA, Bytes(255, 0x7E));  // start bytes inside a payload are data
+  bridge::AppendFrame(credit, QLBR_REP_CREDIT, Bytes{64, 0});
+  Bytes damaged = done;
+  damaged[4] ^= 0x01;
+  const struct {
+    const char* name;
+    Bytes stream;
+    std::string events;
+    std::uint64_t skipped;
+  } rows[] = {
+      {"back to back", Join({done, data, credit}), "F145/5 F144/255 F148/2 ", 0},
+      {"bootloader noise first", Join({{0x14, 0x10, 0x00}, done}), "F145/5 ", 3},
+      {"a damaged frame, then a good one", Join({damaged, credit}), "! F148/2 ", 0},
+      {"a damaged CRC byte", Join({Bytes(done.begin(), done.end() - 1), {0x00}, done}), "! F145/5 ", 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    FrameDecoder decoder;
+    EXPECT_EQ(Decode(row.stream, decoder), row.events);
+    EXPECT_EQ(decoder.SkippedBytes(), row.skipped);
+  }
+  // A frame split at every possible point still decodes once.
+  for (std::size_t cut = 1; cut < done.size(); ++cut) {
+    FrameDecoder decoder;
+    EXPECT_EQ(Decode(Bytes(done.begin(), done.begin() + static_cast<long>(cut)), decoder), "");
+    EXPECT_EQ(Decode(Bytes(done.begin() + static_cast<long>(cut), done.end()), decoder), "F145/5 ");
+  }
+  Frame frame;
+  frame.length = 5;
+  frame.payload = {7, 0x78, 0x56, 0x34, 0x12};
+  EXPECT_EQ(frame.Field(1, 4), 0x12345678u);
+  EXPECT_EQ(frame.Field(4, 4), 0x12u) << "bytes past the length read 0";
+}
+
+TEST(BridgeOpening, TheGreetingDecidesWhatAnswers) {
+  const std::string device = "/dev/ttyFAKE0";
+  const struct {
+    const char* name;
+    std::function<void(FakeBridgeBoard&)> board;
+    std::string says;
+  } rows[] = {
+      {"our firmware", [](FakeBridgeBoard&) {}, ""},
+      {"silent", [](FakeBridgeBoard& b) { b.mute = true; }, bridge::SilentBridgeText(device, 50)},
+      {"another magic", [](FakeBridgeBoard& b) { b.helloReply = {'A', 'V', 'R', '!', 1, 1, 0, 0, 4}; },
+       bridge::ForeignDeviceText(device)},
+      {"another device talking", [](FakeBridgeBoard& b) { b.chatter = "$GPGGA,123519,4807.038,N*47\r\n"; },
+       bridge::ForeignDeviceText(device)},
+      {"too short", [](FakeBridgeBoard& b) { b.helloReply = {'Q', 'L', 'B', 'R'}; }, bridge::ForeignDeviceText(device)},
+      {"protocol 2", [](FakeBridgeBoard& b) { b.helloReply = {'Q', 'L', 'B', 'R', 2, 2, 0, 0, 4}; },
+       bridge::OtherProtocolText(device, 2)},
+      {"unplugged", [](FakeBridgeBoard& b) { b.gone = true; },
+       "USB bridge on /dev/ttyFAKE0: the serial device failed while opening it."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    SimLink sim;
+    auto board = std::make_unique<FakeBridgeBoard>(sim.copier(), sim.clock(), 700);
+    row.board(*board);
+    std::string error;
+    auto port = bridge::ConnectBridge(std::move(board), QLBR_DEFAULT_BAUD, error, 50);
+    EXPECT_EQ(error, row.says);
+    EXPECT_EQ(port == nullptr, !row.says.empty());
+    if (port) {
+      EXPECT_EQ(port->Info().window, 700);
+      EXPECT_EQ(bridge::DescribeBridge(*port),
+                "USB bridge on /dev/ttyFAKE0: firmware 1.0, protocol 1, 1000000 baud, receive window 700 bytes");
+    }
+  }
+  for (const std::string& text : {bridge::SilentBridgeText(device, 50), bridge::ForeignDeviceText(device),
+                                  bridge::OtherProtocolText(device, 2)})
+    EXPECT_NE(text.find("make bridge, then scripts/flash-bridge /dev/ttyFAKE0"), std::string::npos) << text;
+  std::string error;
+  EXPECT_EQ(bridge::OpenBridgePort("/dev/ttyQUILLON-NONE", QLBR_DEFAULT_BAUD, error), nullptr);
+  EXPECT_NE(error.find("Cannot open /dev/ttyQUILLON-NONE: no such device."), std::string::npos) << error;
+}
+
+TEST(BridgeOpening, PortArgumentsOfTheBridge) {
+  const struct {
+    const char* text;
+    std::string device;  // "!" + the start of the message for a refusal
+    std::uint32_t baud;
+  } rows[] = {
+      {"bridge", "", 1000000},
+      {"BRIDGE", "", 1000000},
+      {"bridge:/dev/ttyUSB0", "/dev/ttyUSB0", 1000000},
+      {"bridge:/dev/ttyACM1,baud=2000000", "/dev/ttyACM1", 2000000},
+      {"bridge,baud=500000", "", 500000},
+      {"bridge,baud=115200", "!Bad bridge option 'baud=115200'", 0},
+      {"bridge:/dev/ttyUSB0,speed=1", "!Bad bridge option 'speed=1'", 0},
+      {"bridge,baud=99999999999", "!Bad bridge option", 0},
+      {"bridge:", "!Bad bridge port 'bridge:'", 0},
+      {"bridges", "!Unknown port 'bridges'", 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    PortArgument argument;
+    std::string error;
+    const bool parsed = ParsePortArgument(row.text, argument, error);
+    if (row.device.rfind('!', 0) == 0) {
+      EXPECT_FALSE(parsed);
+      EXPECT_EQ(error.rfind(row.device.substr(1), 0), 0u) << error;
+      continue;
+    }
+    ASSERT_TRUE(parsed) << error;
+    EXPECT_EQ(argument.kind, PortArgument::Kind::Bridge);
+    EXPECT_EQ(argument.bridgeDevice, row.device);
+    EXPECT_EQ(argument.baud, row.baud);
+  }
+}
+
+}  // namespace
+}  // namespace ql::testing

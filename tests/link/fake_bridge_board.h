@@ -1,0 +1,217 @@
+// An in-process bridge board on the far end of a serial line, driving an
+// emulated copier as the firmware drives the DB-25 plug. It works only when
+// the PC reads, one frame at a time, so the PC really fills its window and
+// lives on credits. Written from the protocol, sharing only its constants.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "bridge/protocol/quillon_bridge.h"
+#include "core/clock.h"
+#include "emulator/copier.h"
+#include "link/ports/serial_line.h"
+
+namespace ql::testing {
+
+class FakeBridgeBoard final : public SerialLine {
+ public:
+  FakeBridgeBoard(emu::Copier& copier, VirtualClock& clock, std::uint16_t window = 512)
+      : copier_(copier), clock_(clock), window_(window) {
+    // The board starts with the lines parked.
+    copier_.PortOut(0x378, QLBR_PARK_DATA);
+    copier_.PortOut(0x37A, QLBR_PARK_CONTROL);
+  }
+
+  // Knobs of a test.
+  bool gone = false;      // the device vanished
+  bool mute = false;      // the firmware hangs: reads nothing, says nothing
+  long corruptAt = -1;    // flips this byte (counted from the first written) on its way in
+  std::vector<std::uint8_t> helloReply;  // replaces the HELLO answer when set
+  std::string chatter;                   // another device's talk, sent instead of any frame
+
+  // What the board saw.
+  std::uint32_t maxInFlight = 0;
+  bool overrun = false;
+  std::vector<std::uint8_t> requests;     // request types, in order
+  std::vector<std::uint16_t> receiveCounts;
+  std::vector<std::uint8_t> sendSizes;
+  std::uint32_t pausedMs = 0;
+
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    if (gone) return false;
+    for (std::uint8_t byte : bytes) {
+      if (written_++ == corruptAt) byte ^= 0x10;
+      rx_.push_back(byte);
+    }
+    inFlight_ += static_cast<std::uint32_t>(bytes.size());
+    maxInFlight = std::max(maxInFlight, inFlight_);
+    overrun = overrun || (window_ != 0 && inFlight_ > window_ && helloDone_);
+    return true;
+  }
+
+  long Read(std::span<std::uint8_t> buffer, int) override {
+    if (gone) return -1;
+    if (!chatter.empty()) {
+      const std::size_t n = std::min(buffer.size(), chatter.size());
+      std::copy_n(chatter.begin(), n, buffer.begin());
+      return static_cast<long>(n);
+    }
+    while (!mute && tx_.empty() && Step()) {
+    }
+    const std::size_t n = std::min(buffer.size(), tx_.size());
+    std::copy_n(tx_.begin(), n, buffer.begin());
+    tx_.erase(tx_.begin(), tx_.begin() + static_cast<long>(n));
+    return static_cast<long>(n);
+  }
+
+  bool SetBaud(std::uint32_t baud) override { return baud == baud_; }
+  void DiscardInput() override {}
+  const std::string& Name() const override { return name_; }
+
+ private:
+  // Takes one whole frame off the input and carries it out; false when none is there.
+  bool Step() {
+    while (!rx_.empty() && rx_.front() != QLBR_FRAME_START) rx_.pop_front(), Free(1);
+    if (rx_.size() < 3 || rx_.size() < rx_[2] + 5u) {
+      if (rx_.empty()) Free(0);
+      return false;
+    }
+    const std::uint8_t type = rx_[1];
+    const std::vector<std::uint8_t> payload(rx_.begin() + 3, rx_.begin() + 3 + rx_[2]);
+    std::uint16_t crc = QLBR_CRC_INIT;
+    for (std::size_t i = 1; i < 3u + payload.size(); ++i) crc = qlbr_crc_update(crc, rx_[i]);
+    const bool intact = (rx_[3 + payload.size()] | rx_[4 + payload.size()] << 8) == crc;
+    rx_.erase(rx_.begin(), rx_.begin() + 5 + static_cast<long>(payload.size()));
+    Free(static_cast<std::uint32_t>(payload.size() + 5));
+    if (!intact) {
+      if (!skipping_) Reply(QLBR_REP_ERROR, {QLBR_ERROR_BAD_CRC});
+      skipping_ = true;
+      return true;
+    }
+    requests.push_back(type);
+    if (type == QLBR_REQ_SYNC) {
+      FlushCredit();
+      Reply(QLBR_REP_DONE, {payload[0], Byte(moved_, 0), Byte(moved_, 1), Byte(moved_, 2), Byte(moved_, 3)});
+      moved_ = 0;
+      skipping_ = false;
+    } else if (type == QLBR_REQ_HELLO) {
+      helloDone_ = true;
+      if (!helloReply.empty()) {
+        Reply(QLBR_REP_HELLO, helloReply);
+      } else {
+        Reply(QLBR_REP_HELLO, {'Q', 'L', 'B', 'R', QLBR_PROTOCOL_VERSION, 1, 0, Byte(window_, 0), Byte(window_, 1)});
+      }
+    } else if (!skipping_) {
+      Execute(type, payload);
+    }
+    return true;
+  }
+
+  void Execute(std::uint8_t type, const std::vector<std::uint8_t>& payload) {
+    switch (type) {
+      case QLBR_REQ_SEND:
+        sendSizes.push_back(static_cast<std::uint8_t>(payload.size()));
+        for (std::uint8_t byte : payload) {
+          if (!WaitFor(0x80)) return TimedOut();
+          copier_.PortOut(0x378, byte);
+          copier_.NotPortBit(0x37A, 0);
+          copier_.PortIn(0x379);
+          ++moved_;
+        }
+        return;
+      case QLBR_REQ_RECEIVE: {
+        const std::uint16_t count = static_cast<std::uint16_t>(payload[0] | payload[1] << 8);
+        receiveCounts.push_back(count);
+        std::vector<std::uint8_t> data;
+        for (std::uint16_t i = 0; i < count; ++i) {
+          if (!WaitFor(0)) return TimedOut(data);
+          const std::uint8_t low = (copier_.PortIn(0x379) >> 3) & 0x0F;
+          copier_.NotPortBit(0x37A, 0);
+          if (!WaitFor(0)) return TimedOut(data);
+          const std::uint8_t high = (copier_.PortIn(0x379) << 1) & 0xF0;
+          copier_.NotPortBit(0x37A, 0);
+          data.push_back(static_cast<std::uint8_t>(high | low));
+          ++moved_;
+          if (data.size() == QLBR_MAX_PAYLOAD) Reply(QLBR_REP_DATA, data), data.clear();
+        }
+        if (!data.empty()) Reply(QLBR_REP_DATA, data);
+        return;
+      }
+      case QLBR_REQ_PAUSE:
+        pausedMs += payload[0];
+        clock_.AdvanceMs(payload[0]);
+        return;
+      case QLBR_REQ_WRITE_DATA:
+        return copier_.PortOut(0x378, payload[0]);
+      case QLBR_REQ_WRITE_CONTROL:
+        return copier_.PortOut(0x37A, payload[0]);
+      case QLBR_REQ_NOT_CONTROL_BIT:
+        return copier_.NotPortBit(0x37A, payload[0]);
+      case QLBR_REQ_READ_STATUS:
+        return Reply(QLBR_REP_STATUS, {copier_.PortIn(0x379)});
+      default:
+        Reply(QLBR_REP_ERROR, {QLBR_ERROR_BAD_REQUEST});
+        skipping_ = true;
+    }
+  }
+
+  bool WaitFor(std::uint8_t level) {
+    std::uint64_t frequency = 0;
+    clock_.QueryFrequency(frequency);
+    const std::uint64_t start = clock_.ReadCounter();
+    while ((copier_.PortIn(0x379) & 0x80) != level) {
+      if ((clock_.ReadCounter() - start) * 1000 / frequency >= QLBR_BYTE_TIMEOUT_MS) return false;
+    }
+    return true;
+  }
+
+  // The bytes already received go out first: the time-out's count covers them.
+  void TimedOut(const std::vector<std::uint8_t>& received = {}) {
+    if (!received.empty()) Reply(QLBR_REP_DATA, received);
+    Reply(QLBR_REP_TIMEOUT, {Byte(moved_, 0), Byte(moved_, 1), Byte(moved_, 2), Byte(moved_, 3)});
+    skipping_ = true;
+  }
+
+  void Free(std::uint32_t bytes) {
+    inFlight_ -= std::min(inFlight_, bytes);
+    freed_ += bytes;
+    if (freed_ >= QLBR_CREDIT_BATCH || (rx_.empty() && freed_ > 0)) FlushCredit();
+  }
+  void FlushCredit() {
+    if (freed_ == 0) return;
+    Reply(QLBR_REP_CREDIT, {Byte(freed_, 0), Byte(freed_, 1)});
+    freed_ = 0;
+  }
+
+  void Reply(std::uint8_t type, const std::vector<std::uint8_t>& payload) {
+    std::uint16_t crc = qlbr_crc_update(qlbr_crc_update(QLBR_CRC_INIT, type), static_cast<std::uint8_t>(payload.size()));
+    tx_.push_back(QLBR_FRAME_START);
+    tx_.push_back(type);
+    tx_.push_back(static_cast<std::uint8_t>(payload.size()));
+    for (std::uint8_t byte : payload) tx_.push_back(byte), crc = qlbr_crc_update(crc, byte);
+    tx_.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    tx_.push_back(static_cast<std::uint8_t>(crc >> 8));
+  }
+
+  static std::uint8_t Byte(std::uint64_t value, int index) { return static_cast<std::uint8_t>(value >> (8 * index)); }
+
+  emu::Copier& copier_;
+  VirtualClock& clock_;
+  std::uint16_t window_;
+  std::uint32_t baud_ = QLBR_DEFAULT_BAUD;
+  std::string name_ = "/dev/ttyFAKE0";
+  std::deque<std::uint8_t> rx_;
+  std::vector<std::uint8_t> tx_;
+  long written_ = 0;
+  std::uint32_t inFlight_ = 0;
+  std::uint32_t freed_ = 0;
+  std::uint64_t moved_ = 0;
+  bool skipping_ = false;
+  bool helloDone_ = false;
+};
+
+}  // namespace ql::testing
