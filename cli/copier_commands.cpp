@@ -11,6 +11,7 @@
 #include "core/state.h"
 #include "resources/resource_ids.h"
 #include "transfer/rom_upload.h"
+#include "transfer/verification.h"
 
 namespace ql::cli {
 namespace {
@@ -145,6 +146,8 @@ int RunCopierCommand(const Invocation& inv, CliFrontEnd& ui) {
     return kExitFailed;
   }
   if (Interrupted()) return kExitCancelled;  // Ctrl+C while the files were loading: start nothing
+  VerifyUploads = inv.verify && (inv.command == Command::Run || inv.command == Command::Upload);
+  VerifyDownloads = inv.verify && inv.command == Command::Download;
   if (!RunCommand(id)) {
     ui.Error("the command was refused");
     return kExitFailed;

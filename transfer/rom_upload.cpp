@@ -13,6 +13,8 @@
 #include "transfer/copier_file_header.h"
 #include "transfer/transfer_feedback.h"
 #include "transfer/transfer_files.h"
+#include "transfer/upload_read_back.h"
+#include "transfer/verification.h"
 
 namespace ql {
 namespace {
@@ -66,7 +68,7 @@ bool SendRomSwc(const std::uint8_t* data, std::uint32_t dataSize) {
       SelectBankPage(static_cast<std::uint8_t>(i / 4), static_cast<std::uint8_t>(i % 4));
       WriteMemoryBlock(0x8000, data + i * kSwcBlockSize, kSwcBlockSize);
     }
-    complete = i == blocks;
+    complete = i == blocks && (!VerifyUploads || ReadBackRomSwc(header, data, blocks));
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
   }
@@ -92,7 +94,7 @@ bool SendRomSmd(const std::uint8_t* data, std::uint32_t dataSize) {
       SelectPage(static_cast<std::uint8_t>(i));
       WriteMemoryBlock(0x8000, data + i * kSmdBlockBytes, kSmdBlockBytes);
     }
-    complete = i == blocks;
+    complete = i == blocks && (!VerifyUploads || ReadBackRomSmd(header, data, blocks));
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
   }

@@ -9,6 +9,7 @@
 #include "link/handshake.h"
 #include "link/link_timeout.h"
 #include "transfer/copier_file_header.h"
+#include "transfer/download_reads.h"
 #include "transfer/downloads.h"
 #include "transfer/real_time_area.h"
 #include "transfer/save_dialogs.h"
@@ -52,6 +53,35 @@ void FinishDownload(OutputFile& file, const std::string& path, const char* capti
   if (!file.Close() && !failed) ShowTransferError(CannotWriteText(path, file.Error()), caption);
 }
 
+// Reads the 32 KB SRAM image (up to a cancel on the SWC); false after the
+// message about a block that never arrived intact.
+bool ReadSramImage(std::uint8_t* image, const char* caption) {
+  DownloadReads reads(caption);
+  if (SelectedDevice == kDeviceSmd) {
+    for (std::uint32_t offset = 0; offset < kSramImageSize; offset += kSmdSramHalf) {
+      ShowTransferProgress("SRAM", offset / 128, 256);
+      const auto address = static_cast<std::uint16_t>(0x4000 + offset);
+      // Both halves are always in view: there is no page to select.
+      if (!reads.Read([] {}, address, image + offset, kSmdSramHalf, [address] { return "copier address " + HexText(address, 4) + " (SRAM)"; })) {
+        return false;
+      }
+    }
+  } else {
+    SelectBankPage(0, 0);
+    WriteMemoryByte(0xE00D, 0);
+    WriteMemoryByte(0xC008, 0);
+    for (std::uint8_t q = 0; q < 4; ++q) {
+      if (CancelRequested) return true;
+      ShowTransferProgress("SRAM", q * 64u, 256);
+      auto select = [q] { SelectBankPage(0x40, q); };
+      auto where = [q] { return "SRAM page " + HexText(0x100u + q, 3); };
+      if (!reads.Read(select, 0x2000, image + q * kSwcSramPage, kSwcSramPage, where)) return false;
+    }
+  }
+  if (reads.Verifying()) reads.ShowSummary();
+  return true;
+}
+
 }  // namespace
 
 void DownloadSram() {
@@ -72,23 +102,9 @@ void DownloadSram() {
   }
   if (!failed) {
     try {
-      if (SelectedDevice == kDeviceSmd) {
-        for (std::uint32_t offset = 0; offset < kSramImageSize; offset += kSmdSramHalf) {
-          ShowTransferProgress("SRAM", offset / 128, 256);
-          ReadMemoryBlock(static_cast<std::uint16_t>(0x4000 + offset), buffer.data() + offset, kSmdSramHalf);
-        }
-      } else {
-        SelectBankPage(0, 0);
-        WriteMemoryByte(0xE00D, 0);
-        WriteMemoryByte(0xC008, 0);
-        for (std::uint8_t q = 0; q < 4; ++q) {
-          if (CancelRequested) break;
-          ShowTransferProgress("SRAM", q * 64u, 256);
-          SelectBankPage(0x40, q);
-          ReadMemoryBlock(0x2000, buffer.data() + q * kSwcSramPage, kSwcSramPage);
-        }
-      }
-      WriteChecked(file, buffer.data(), kSramImageSize, path, caption, failed);
+      // The image is written in one piece: a block that never arrives
+      // intact leaves the file without data, as a time-out does.
+      if (ReadSramImage(buffer.data(), caption)) WriteChecked(file, buffer.data(), kSramImageSize, path, caption, failed);
     } catch (const LinkTimeout&) {
       ReportLinkTimeout();
     }
@@ -109,6 +125,7 @@ void DownloadRealTimeSave() {
   if (WriteChecked(file, buffer.data(), kCopierHeaderSize, path, caption, failed)) {
     try {
       const RealTimeAreaPlace place = LocateRealTimeArea();
+      DownloadReads reads(caption);
       bool stopped = false;
       for (std::uint32_t j = 0; j < kRealTimeAreaPages && !stopped; ++j) {
         if (CancelRequested) {
@@ -116,10 +133,12 @@ void DownloadRealTimeSave() {
           break;
         }
         ShowTransferProgress("Real-time", j * 64, kRealTimeAreaKilobits);
-        SelectRealTimePage(place, j);
-        ReadMemoryBlock(place.window, buffer.data(), kRealTimePageSize);
-        stopped = !WriteChecked(file, buffer.data(), kRealTimePageSize, path, caption, failed);
+        auto select = [&place, j] { SelectRealTimePage(place, j); };
+        auto where = [j] { return "page " + std::to_string(j) + " of the real-time save area"; };
+        stopped = !reads.Read(select, place.window, buffer.data(), kRealTimePageSize, where) ||
+                  !WriteChecked(file, buffer.data(), kRealTimePageSize, path, caption, failed);
       }
+      if (!stopped && reads.Verifying()) reads.ShowSummary();
       // Only a complete download closes the real-time session.
       if (!stopped) SendFunction(3, 0, 0, 0);
     } catch (const LinkTimeout&) {

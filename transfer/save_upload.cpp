@@ -12,6 +12,8 @@
 #include "transfer/real_time_area.h"
 #include "transfer/transfer_feedback.h"
 #include "transfer/transfer_files.h"
+#include "transfer/upload_read_back.h"
+#include "transfer/verification.h"
 
 namespace ql {
 namespace {
@@ -81,7 +83,8 @@ bool UploadSram() {
         const std::uint8_t* half = buffer.data() + (i == 1 && size > kSmdHalfSize ? kSmdHalfSize : 0);
         WriteMemoryBlock(static_cast<std::uint16_t>((i + 1) * 0x4000), half, kSmdHalfSize);
       }
-      complete = true;
+      complete = !VerifyUploads ||
+                 ReadBackSramSmd(buffer.data(), buffer.data() + (size > kSmdHalfSize ? kSmdHalfSize : 0));
     } else {
       SelectBankPage(0, 0);
       WriteMemoryByte(0xE00D, 0);
@@ -98,7 +101,7 @@ bool UploadSram() {
         WriteMemoryBlock(0x2000, buffer.data() + i * kSwcPageSize, kSwcPageSize);
         ++i;
       } while (i * kSwcPageSize < size);
-      complete = !cancelled;
+      complete = !cancelled && (!VerifyUploads || ReadBackSramSwc(buffer.data(), i));
     }
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
@@ -137,10 +140,11 @@ bool UploadRealTimeSave() {
       SelectRealTimePage(place, j);
       WriteMemoryBlock(place.window, area.data() + j * kRealTimePageSize, kRealTimePageSize);
     }
-    // A cancelled upload still closes the real-time session.
+    const bool readBackSame = cancelled || !VerifyUploads || ReadBackRealTimeArea(place, area.data());
+    // A cancelled upload still closes the real-time session, and so does one that read back different.
     ShowTransferProgress("Real-time", kRealTimeAreaKilobits, kRealTimeAreaKilobits);
     SendFunction(3, 0, 0, 0);
-    complete = !cancelled;
+    complete = !cancelled && readBackSame;
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
   }

@@ -1,0 +1,201 @@
+#include "cli/link_test.h"
+
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <iostream>
+
+#include "cli/exit_codes.h"
+#include "core/state.h"
+#include "core/types.h"
+#include "link/commands.h"
+#include "link/link_timeout.h"
+
+namespace ql::cli {
+namespace {
+
+// Enough bytes per pattern that a line failing once in some thousand bytes shows.
+constexpr std::uint32_t kBytesPerPattern = 32768;
+constexpr std::uint32_t kSwcPage = 8192;
+constexpr std::uint32_t kSmdPage = 16384;
+constexpr std::uint16_t kDramWindow = 0x8000;
+
+enum class Pattern { Zeros, Ones, WalkingOne, WalkingZero, Random };
+constexpr Pattern kPatterns[] = {Pattern::Zeros, Pattern::Ones, Pattern::WalkingOne, Pattern::WalkingZero,
+                                 Pattern::Random};
+
+const char* PatternName(Pattern pattern) {
+  switch (pattern) {
+    case Pattern::Zeros:
+      return "all zeros";
+    case Pattern::Ones:
+      return "all ones";
+    case Pattern::WalkingOne:
+      return "walking one";
+    case Pattern::WalkingZero:
+      return "walking zero";
+    default:
+      return "random";
+  }
+}
+
+// Random bytes from a fixed seed: a second run sends the same bytes.
+void FillPattern(Pattern pattern, std::uint32_t round, std::vector<std::uint8_t>& page) {
+  std::uint32_t state = 0x9E3779B9u ^ (round * 0x85EBCA6Bu);
+  for (std::size_t i = 0; i < page.size(); ++i) {
+    // The walk moves one bit per byte and starts one bit later each round.
+    const auto walk = static_cast<std::uint8_t>(1u << ((i + round) % 8));
+    switch (pattern) {
+      case Pattern::Zeros:
+        page[i] = 0x00;
+        break;
+      case Pattern::Ones:
+        page[i] = 0xFF;
+        break;
+      case Pattern::WalkingOne:
+        page[i] = walk;
+        break;
+      case Pattern::WalkingZero:
+        page[i] = static_cast<std::uint8_t>(~walk);
+        break;
+      case Pattern::Random:
+        state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+        page[i] = static_cast<std::uint8_t>(state >> 24);
+        break;
+    }
+  }
+}
+
+// DRAM page 0 in view, as a ROM upload puts its first block there.
+void SelectTestPage() {
+  if (SelectedDevice == kDeviceSmd) {
+    WriteMemoryByte(0x2001, 0);
+    SelectPage(0);
+  } else {
+    WriteMemoryByte(0xC010, 0);
+    SelectBankPage(0, 0);
+  }
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+std::string Rate(std::uint64_t bytes, double seconds) {
+  if (seconds <= 0) return "too fast to measure";
+  return fmt::format("{:.1f} KB/s", static_cast<double>(bytes) / 1024.0 / seconds);
+}
+
+constexpr const char* kWarning =
+    "The link test overwrites DRAM page 0 of the copier: the start of an uploaded image is lost. Upload it again "
+    "afterwards.";
+
+}  // namespace
+
+LinkTestResult RunLinkTest() {
+  LinkTestResult result;
+  result.pageSize = SelectedDevice == kDeviceSmd ? kSmdPage : kSwcPage;
+  const auto length = static_cast<std::uint16_t>(result.pageSize);
+  std::vector<std::uint8_t> sent(result.pageSize);
+  std::vector<std::uint8_t> received(result.pageSize);
+  LineEvidence evidence;
+  for (Pattern pattern : kPatterns) {
+    PatternResult& tally = result.patterns.emplace_back(PatternResult{PatternName(pattern)});
+    try {
+      for (std::uint32_t round = 0; round < kBytesPerPattern / result.pageSize; ++round) {
+        FillPattern(pattern, round, sent);
+        auto start = std::chrono::steady_clock::now();
+        SelectTestPage();
+        WriteMemoryBlock(kDramWindow, sent.data(), length);
+        result.sendSeconds += Seconds(start);
+        start = std::chrono::steady_clock::now();
+        SelectTestPage();
+        // A damaged block is counted, not read again: errors are what this test is after.
+        const bool intact = ReadMemoryBlock(kDramWindow, received.data(), length);
+        result.receiveSeconds += Seconds(start);
+        ++tally.reads;
+        tally.badChecks += intact ? 0 : 1;
+        tally.bytes += length;
+        for (std::size_t i = 0; i < length; ++i) tally.byteErrors += sent[i] != received[i] ? 1 : 0;
+        evidence.Add(sent.data(), received.data(), length);
+        result.bytesEachWay += length;
+      }
+    } catch (const LinkTimeout&) {
+      result.timedOutDuring = tally.name;
+      break;
+    }
+  }
+  result.verdicts = evidence.Verdicts();
+  return result;
+}
+
+bool LinkTestPassed(const LinkTestResult& result) {
+  if (!result.timedOutDuring.empty()) return false;
+  for (const PatternResult& p : result.patterns) {
+    if (p.byteErrors > 0 || p.badChecks > 0) return false;
+  }
+  return true;
+}
+
+std::string FormatLinkTestReport(const LinkTestResult& result) {
+  std::string report = fmt::format("Link test: {} bytes per pattern through DRAM page 0 ({} bytes at 0x{:04X}), "
+                                   "written and read back.\n",
+                                   kBytesPerPattern, result.pageSize, kDramWindow);
+  std::uint64_t errors = 0;
+  for (const PatternResult& p : result.patterns) {
+    errors += p.byteErrors;
+    if (p.name == result.timedOutDuring) {
+      report += fmt::format("  {:<13} the copier stopped answering\n", p.name);
+      continue;
+    }
+    report += fmt::format("  {:<13} {} byte errors in {} bytes", p.name, p.byteErrors, p.bytes);
+    if (p.badChecks > 0) report += fmt::format(", {} of {} reads with a bad check byte", p.badChecks, p.reads);
+    report += "\n";
+  }
+  const std::vector<std::string> suspects = DescribeSuspectLines(result.verdicts);
+  if (suspects.empty()) {
+    report += "Lines: all 8 data lines and 4 status lines carried every bit as sent.\n";
+  } else {
+    report += "Lines:\n";
+    for (const std::string& line : suspects) report += "  " + line + "\n";
+  }
+  report += fmt::format("Speed: PC to copier {}, copier to PC {}.\n", Rate(result.bytesEachWay, result.sendSeconds),
+                        Rate(result.bytesEachWay, result.receiveSeconds));
+  if (!result.timedOutDuring.empty()) {
+    report += "Result: the copier answered at first and then stopped: a loose cable, a copier losing power, or a "
+              "status line that fails under load.";
+  } else if (LinkTestPassed(result)) {
+    report += "Result: no errors. The cable, the port and this page of the copier's memory work.";
+  } else if (suspects.empty()) {
+    report += "Result: the check bytes caught damage the bytes compared did not show: a noisy or too long cable.";
+  } else {
+    report += fmt::format(
+        "Result: {} byte errors. Lines that look stuck or crossed point at the cable or the port; a single stuck "
+        "bit can also be the copier's memory. Errors spread over many bits mean a noisy or too long cable, or a port "
+        "mode other than standard (SPP).",
+        errors);
+  }
+  return report;
+}
+
+int RunThoroughProbe(bool yes, CliFrontEnd& ui) {
+  ui.PrintError(kWarning);
+  if (!yes) {
+    if (!isatty(STDIN_FILENO)) {
+      ui.Error("probe --thorough: give --yes to run the link test without a terminal to ask on");
+      return kExitUsage;
+    }
+    ui.PrintError("Run the link test? [y/N]");
+    std::string answer;
+    if (!std::getline(std::cin, answer) || (answer != "y" && answer != "Y" && answer != "yes")) {
+      ui.PrintError("Link test not run; nothing was written.");
+      return kExitFailed;
+    }
+  }
+  const LinkTestResult result = RunLinkTest();
+  ui.Print(FormatLinkTestReport(result));
+  return LinkTestPassed(result) ? kExitOk : kExitFailed;
+}
+
+}  // namespace ql::cli
