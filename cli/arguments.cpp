@@ -73,6 +73,10 @@ ParseResult ParseArguments(int argc, char** argv) {
   probe->add_flag("--yes", inv.yes, "with --thorough: do not ask before overwriting the copier's memory")
       ->needs(thorough);
 
+  auto* check = app.add_subcommand("check", "dump health report: internal checksum against the header, and CRC32");
+  check->add_flag("--json", inv.json, "one JSON object per file and line");
+  check->add_option("FILE", inv.files)->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -84,7 +88,8 @@ ParseResult ParseArguments(int argc, char** argv) {
                                                     {upload, Command::Upload},     {execute, Command::Execute},
                                                     {play, Command::Play},         {cartInfo, Command::CartInfo},
                                                     {download, Command::Download}, {patch, Command::Patch},
-                                                    {convert, Command::Convert},   {probe, Command::Probe}};
+                                                    {convert, Command::Convert},   {probe, Command::Probe},
+                                                    {check, Command::Check}};
   for (const auto& [sub, command] : commands) {
     if (sub->parsed()) inv.command = command;
   }

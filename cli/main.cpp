@@ -8,6 +8,7 @@
 
 #include "app/window_state.h"
 #include "cli/arguments.h"
+#include "cli/check_command.h"
 #include "cli/cli_front_end.h"
 #include "cli/copier_commands.h"
 #include "cli/exit_codes.h"
@@ -35,7 +36,8 @@ ProgressLine::Mode ProgressMode(const Invocation& inv) {
 }
 
 bool TalksToCopier(Command command) {
-  return command != Command::Info && command != Command::Patch && command != Command::Convert;
+  return command != Command::Info && command != Command::Patch && command != Command::Convert &&
+         command != Command::Check;
 }
 
 // The window as it starts: no device chosen yet, then the chosen one, as
@@ -55,6 +57,8 @@ int Dispatch(const Invocation& inv, const PortChoice& port, CliFrontEnd& ui) {
       return RunConvert(inv, ui);
     case Command::Probe:
       return RunProbe(port, ui, inv.thorough, inv.yes);
+    case Command::Check:
+      return RunCheck(inv, ui);
     default:
       return RunCopierCommand(inv, ui);
   }

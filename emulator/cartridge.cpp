@@ -47,7 +47,8 @@ Span SnesCartridge::Rom(std::uint32_t boardOffset, std::uint16_t offset) const {
   // Windows are 8 KB aligned and the ROM is whole 8 KB pieces, so a piece
   // mirrors as a whole.
   const std::uint32_t start = MirrorRomOffset(boardOffset, size_);
-  return Span::Bytes(const_cast<std::uint8_t*>(rom_.data()) + start + offset, kPiece - offset, true);
+  return Span::Bytes(const_cast<std::uint8_t*>(rom_.data()) + start + offset, kPiece - offset, true,
+                     Span::Source::Cartridge);
 }
 
 Span SnesCartridge::Upper(std::uint8_t bank, std::uint8_t quarter, std::uint16_t offset) const {
@@ -85,7 +86,8 @@ void GenesisCartridge::Plug(std::vector<std::uint8_t> plainImage) {
 Span GenesisCartridge::Page(std::uint8_t page, std::uint16_t offset) const {
   if (!present()) return Span::Fill(0xFF, kSmdBlock - offset);
   const std::uint32_t start = MirrorRomOffset(page * kSmdBlock, static_cast<std::uint32_t>(smd_.size()));
-  return Span::Bytes(const_cast<std::uint8_t*>(smd_.data()) + start + offset, kSmdBlock - offset, true);
+  return Span::Bytes(const_cast<std::uint8_t*>(smd_.data()) + start + offset, kSmdBlock - offset, true,
+                     Span::Source::Cartridge);
 }
 
 std::uint8_t GenesisCartridge::SizeUnits() const {

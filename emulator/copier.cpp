@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <iterator>
 
+#include "emulator/bit_noise.h"
 #include "emulator/memory_map.h"
 #include "emulator/packet_decoder.h"
 #include "emulator/smd_memory.h"
@@ -34,7 +36,12 @@ struct Copier::Impl {
         clock(clk),
         store(opts.device == Device::Swc ? SwcMemory::kPageSize : SmdMemory::kPageSize,
               opts.device == Device::Swc ? SwcMemory::kPageCount : SmdMemory::kPageCount),
-        output(0x10001) {
+        output(0x10001),
+        seed(opts.seed.value_or(SeedFromClock())),
+        lineNoise(opts.noisePpm, seed),
+        // Its own stream, so that each kind of noise repeats whatever the other does.
+        cartridgeNoise(opts.cartridgeNoisePpm, ~seed),
+        saver(opts.stateDir) {
     if (opts.device == Device::Swc) {
       auto swcMemory = std::make_unique<SwcMemory>(store, opts.realTimeSignature);
       swc = swcMemory.get();
@@ -113,7 +120,7 @@ struct Copier::Impl {
         Execute(decoder.packet());
         break;
     }
-    if (store.events.size() != savedEvents) SaveAfterEvent();
+    if (store.events.size() != saver.SavedEvents()) saver.Save(store, HasRealTimeArea());
   }
 
   void Execute(const Packet& packet) {
@@ -146,6 +153,7 @@ struct Copier::Impl {
         n = 1;
       } else if (span.kind == Span::Kind::Memory && !span.readOnly) {
         std::copy(bytes, bytes + n, span.data);
+        if (span.source == Span::Source::Dram && options.dramFault) SpoilDram(span.data, n);
       }
       bytes += n;
       length -= n;
@@ -162,6 +170,8 @@ struct Copier::Impl {
         n = 1;
       } else if (span.kind == Span::Kind::Memory) {
         std::copy(span.data, span.data + n, bytes);
+        // A dirty contact: the copier reads a wrong byte and believes it.
+        if (span.source == Span::Source::Cartridge && cartridgeNoise.active()) cartridgeNoise.Apply(bytes, n);
       } else {
         std::fill(bytes, bytes + n, span.value);
       }
@@ -171,6 +181,14 @@ struct Copier::Impl {
     }
   }
 
+  // The bad bit of dramfault= among `length` bytes just written at `written`.
+  void SpoilDram(std::uint8_t* written, std::uint32_t length) {
+    const auto offset = static_cast<std::size_t>(written - store.dram.data());
+    const std::size_t bad = options.dramFault->offset;
+    if (bad >= offset && bad < offset + length)
+      store.dram[bad] ^= static_cast<std::uint8_t>(1u << options.dramFault->bit);
+  }
+
   void StartSending(std::uint16_t address, std::uint16_t length) {
     ReadMemory(address, output.data(), length);
     std::uint8_t check = kCheckSeed;
@@ -178,26 +196,15 @@ struct Copier::Impl {
     if (options.fault == Fault::BadCheck) check ^= 0xFF;
     output[length] = check;
     outputLength = length + 1u;
+    // The line spoils data and check byte alike, after the check was computed.
+    if (lineNoise.active()) lineNoise.Apply(output.data(), outputLength);
     outputPos = 0;
     highNibble = false;
     sending = true;
     status = NibbleStatus(output[0]);
   }
 
-  void SaveAfterEvent() {
-    if (!options.stateDir.empty())
-      Save();
-    else
-      savedEvents = store.events.size();
-  }
-
-  bool Save() {
-    if (options.stateDir.empty()) return true;
-    std::string error;
-    const bool ok = SaveStateFolder(options.stateDir, store, HasRealTimeArea(), savedEvents, error);
-    if (ok) savedEvents = store.events.size();
-    return ok;
-  }
+  void Save() { saver.Save(store, HasRealTimeArea()); }
 
   Options options;
   Clock& clock;
@@ -225,7 +232,10 @@ struct Copier::Impl {
   std::uint64_t slowTicks = 0;
   std::uint64_t readyAt = 0;
 
-  std::size_t savedEvents = 0;
+  const std::uint64_t seed;
+  BitNoise lineNoise;
+  BitNoise cartridgeNoise;
+  StateSaver saver;
   std::uint64_t bytesMoved = 0;
   std::uint64_t portOuts = 0;
   std::uint64_t portIns = 0;
@@ -238,10 +248,13 @@ Copier::Copier(const Options& options, Clock& clock) : impl_(std::make_unique<Im
 }
 
 Copier::~Copier() {
+  // A destructor must not throw, but a state that was not saved must not go unnoticed.
   try {
     impl_->Save();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "Copier emulator: state not saved: %s\n", e.what());
   } catch (...) {
-    // A destructor must not throw; the state is simply not saved.
+    std::fputs("Copier emulator: state not saved: an unknown exception\n", stderr);
   }
 }
 

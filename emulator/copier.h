@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,16 @@ struct Options {
   Fault fault = Fault::None;      // fault=dead | stall:N | badcheck | slow:MS
   std::uint64_t stallAfterBytes = 0;
   std::uint32_t slowMs = 0;
+  std::uint32_t noisePpm = 0;           // noise=PPM: a bit flipped in bytes sent to the PC, per million
+  std::uint32_t cartridgeNoisePpm = 0;  // cartnoise=PPM: a cartridge byte read wrong, per million
+  std::optional<std::uint64_t> seed;    // seed=N: repeatable noise; without it the clock seeds
+  // dramfault=OFFSET:BIT: the DRAM byte at OFFSET (its place in dram.bin)
+  // keeps bit BIT inverted from what was written, as a bad DRAM chip would.
+  struct DramFault {
+    std::uint32_t offset = 0;
+    std::uint8_t bit = 0;
+  };
+  std::optional<DramFault> dramFault;
 };
 
 // Parses "key=value,key=value" (the text after "sim:"). False and a message

@@ -13,7 +13,7 @@ Span CopierStore::DramSpan(std::uint32_t page, std::uint32_t offset, bool forWri
     if (!forWrite || dropsWrites) return Span::Fill(0, length);
     dram.resize(static_cast<std::size_t>(page + 1) * pageSize);
   }
-  return Span::Bytes(dram.data() + start, length, dropsWrites);
+  return Span::Bytes(dram.data() + start, length, dropsWrites, Span::Source::Dram);
 }
 
 Span FlatSpan(CopierStore& store, std::uint16_t address, std::uint32_t end, const std::uint16_t* registers,

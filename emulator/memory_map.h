@@ -16,17 +16,22 @@ struct Span {
     Constant,  // reads give `value`, writes are dropped
     Register,  // one address with side effects: WriteRegister / ReadRegister
   };
+  // Memory only: whose bytes they are, for the faults that hit one kind.
+  enum class Source : std::uint8_t { Other, Dram, Cartridge };
   Kind kind = Kind::Constant;
   bool readOnly = false;  // Memory only: writes dropped (cartridge ROM, a bank without DRAM)
   std::uint8_t value = 0;
   std::uint8_t* data = nullptr;
   std::uint32_t length = 1;
+  Source source = Source::Other;
 
-  static Span Bytes(std::uint8_t* data, std::uint32_t length, bool readOnly = false) {
-    return {Kind::Memory, readOnly, 0, data, length};
+  static Span Bytes(std::uint8_t* data, std::uint32_t length, bool readOnly = false, Source source = Source::Other) {
+    return {Kind::Memory, readOnly, 0, data, length, source};
   }
-  static Span Fill(std::uint8_t value, std::uint32_t length) { return {Kind::Constant, true, value, nullptr, length}; }
-  static Span Reg() { return {Kind::Register, false, 0, nullptr, 1}; }
+  static Span Fill(std::uint8_t value, std::uint32_t length) {
+    return {Kind::Constant, true, value, nullptr, length, Source::Other};
+  }
+  static Span Reg() { return {Kind::Register, false, 0, nullptr, 1, Source::Other}; }
 };
 
 constexpr std::uint32_t kSramSize = 32 * 1024;

@@ -3,15 +3,42 @@
 #include <fstream>
 
 #include "emulator/copier.h"
+#include "emulator/smd_memory.h"
+#include "emulator/swc_memory.h"
 
 namespace ql::emu {
 namespace {
 
 template <typename Number>
-bool ParseNumber(std::string_view text, Number& value) {
+bool ParseNumber(std::string_view text, Number& value, int base = 10) {
   if (text.empty()) return false;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
   return ec == std::errc() && end == text.data() + text.size();
+}
+
+// Decimal, or hexadecimal after "0x": DRAM offsets are easier read in hex.
+bool ParseAddress(std::string_view text, std::uint32_t& value) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+    return ParseNumber(text.substr(2), value, 16);
+  return ParseNumber(text, value);
+}
+
+bool ParsePpm(std::string_view text, std::uint32_t& ppm) {
+  std::uint32_t value = 0;
+  if (!ParseNumber(text, value) || value > 1'000'000) return false;
+  ppm = value;
+  return true;
+}
+
+bool ParseDramFault(std::string_view text, std::optional<Options::DramFault>& fault) {
+  const auto colon = text.find(':');
+  if (colon == std::string_view::npos) return false;
+  Options::DramFault parsed;
+  if (!ParseAddress(text.substr(0, colon), parsed.offset) || !ParseNumber(text.substr(colon + 1), parsed.bit) ||
+      parsed.bit > 7)
+    return false;
+  fault = parsed;
+  return true;
 }
 
 bool ParseFlag(std::string_view value, bool& flag) {
@@ -84,6 +111,16 @@ bool ParseItem(std::string_view item, Options& options, std::string& error) {
     if (!ParseFlag(value, options.realTimeSignature)) return bad("0 or 1");
   } else if (key == "fault") {
     if (!ParseFault(value, options)) return bad("dead, stall:N, badcheck or slow:MS");
+  } else if (key == "noise") {
+    if (!ParsePpm(value, options.noisePpm)) return bad("0 to 1000000 per million bytes");
+  } else if (key == "cartnoise") {
+    if (!ParsePpm(value, options.cartridgeNoisePpm)) return bad("0 to 1000000 per million bytes");
+  } else if (key == "seed") {
+    std::uint64_t seed = 0;
+    if (!ParseNumber(value, seed)) return bad("a number");
+    options.seed = seed;
+  } else if (key == "dramfault") {
+    if (!ParseDramFault(value, options.dramFault)) return bad("OFFSET:BIT, BIT 0 to 7");
   } else {
     error = "unknown option '" + std::string(key) + "'";
     return false;
@@ -108,6 +145,14 @@ bool ParseOptions(std::string_view text, Options& options, std::string& error) {
       if (comma == std::string_view::npos) break;
       start = comma + 1;
     }
+  }
+  // Checked at the end: device= may come after dramfault=.
+  const std::uint32_t dramSize = parsed.device == Device::Swc ? SwcMemory::kPageSize * SwcMemory::kPageCount
+                                                              : SmdMemory::kPageSize * SmdMemory::kPageCount;
+  if (parsed.dramFault && parsed.dramFault->offset >= dramSize) {
+    error = "dramfault offset " + std::to_string(parsed.dramFault->offset) + " lies beyond the copier's " +
+            std::to_string(dramSize / (1024 * 1024)) + " MB of DRAM";
+    return false;
   }
   options = parsed;
   return true;

@@ -1,11 +1,12 @@
 #include "emulator/state_folder.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
-#include <vector>
+
+#include "emulator/folder_files.h"
 
 namespace ql::emu {
 namespace {
@@ -30,18 +31,17 @@ void LoadInto(const fs::path& path, Bytes& target) {
   std::copy(bytes.begin(), bytes.end(), target.begin());
 }
 
-bool WriteFile(const fs::path& path, const std::uint8_t* data, std::size_t size, std::string& error) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  if (out) return true;
-  error = "cannot write " + path.string();
-  return false;
-}
-
 }  // namespace
 
 void LoadStateFolder(const std::string& folder, CopierStore& store, bool withRealTimeArea) {
   const fs::path dir(folder);
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return;
+  // Not to read a set of files that another process is halfway through
+  // replacing. A folder that cannot be locked (read-only) is read all the same.
+  FolderLock lock;
+  std::string ignored;
+  lock.Acquire(dir, ignored);
   LoadInto(dir / "header.bin", store.header);
   LoadInto(dir / "sram.bin", store.sram);
   if (withRealTimeArea) LoadInto(dir / "rtsarea.bin", store.realTimeArea);
@@ -50,29 +50,50 @@ void LoadStateFolder(const std::string& folder, CopierStore& store, bool withRea
   store.dram.resize((store.dram.size() + store.pageSize - 1) / store.pageSize * store.pageSize);
 }
 
-bool SaveStateFolder(const std::string& folder, const CopierStore& store, bool withRealTimeArea,
-                     std::size_t firstNewEvent, std::string& error) {
+void SaveStateFolder(const std::string& folder, const CopierStore& store, bool withRealTimeArea,
+                     std::size_t& savedEvents, std::vector<std::string>& errors) {
   const fs::path dir(folder);
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (ec) {
-    error = "cannot create " + dir.string() + ": " + ec.message();
-    return false;
+    errors.push_back("cannot create " + dir.string() + ": " + ec.message());
+    return;
   }
-  bool ok = WriteFile(dir / "header.bin", store.header.data(), store.header.size(), error);
-  ok = WriteFile(dir / "dram.bin", store.dram.data(), store.dram.size(), error) && ok;
-  ok = WriteFile(dir / "sram.bin", store.sram.data(), store.sram.size(), error) && ok;
-  if (withRealTimeArea)
-    ok = WriteFile(dir / "rtsarea.bin", store.realTimeArea.data(), store.realTimeArea.size(), error) && ok;
-  if (firstNewEvent < store.events.size()) {
-    std::ofstream log(dir / "events.log", std::ios::app);
-    for (std::size_t i = firstNewEvent; i < store.events.size(); ++i) log << store.events[i] << '\n';
-    if (!log) {
-      error = "cannot append to " + (dir / "events.log").string();
-      ok = false;
-    }
+  FolderLock lock;
+  std::string error;
+  if (!lock.Acquire(dir, error)) {
+    errors.push_back(error);
+    return;
   }
-  return ok;
+  const auto replace = [&](const char* name, const auto& bytes) {
+    if (!ReplaceFileWhole(dir / name, bytes.data(), bytes.size(), error)) errors.push_back(error);
+  };
+  replace("header.bin", store.header);
+  replace("dram.bin", store.dram);
+  replace("sram.bin", store.sram);
+  if (withRealTimeArea) replace("rtsarea.bin", store.realTimeArea);
+  if (savedEvents >= store.events.size()) return;
+  std::string lines;
+  for (std::size_t i = savedEvents; i < store.events.size(); ++i) lines += store.events[i] + '\n';
+  if (AppendWhole(dir / "events.log", lines, error))
+    savedEvents = store.events.size();
+  else
+    errors.push_back(error);
+}
+
+bool StateSaver::Save(const CopierStore& store, bool withRealTimeArea) {
+  if (folder_.empty()) {
+    savedEvents_ = store.events.size();
+    return true;
+  }
+  std::vector<std::string> errors;
+  SaveStateFolder(folder_, store, withRealTimeArea, savedEvents_, errors);
+  // Saves come after every function packet: a folder that stays unwritable
+  // is reported once per cause, and again only after a save went through.
+  for (const std::string& error : errors)
+    if (reported_.insert(error).second) std::fprintf(stderr, "Copier emulator: state not saved: %s\n", error.c_str());
+  if (errors.empty()) reported_.clear();
+  return errors.empty();
 }
 
 }  // namespace ql::emu

@@ -119,6 +119,23 @@ TEST(ParseOptions, GoodTextStartsFromTheDefaults) {
             std::tuple(Device::Smd, "/tmp/a b", true, false, Fault::Stall, 123u));
   EXPECT_EQ(Rig(options).pc.ReadByte(0xDFF1), 1) << "the cartridge is plugged in at construction";
   fs::remove(cart);
+  const Options flaky = parsed("noise=0,cartnoise=1000000,seed=18446744073709551615,fault=badcheck");
+  EXPECT_EQ(std::tuple(flaky.noisePpm, flaky.cartridgeNoisePpm, flaky.seed, flaky.fault),
+            std::tuple(0u, 1'000'000u, std::optional<std::uint64_t>(18446744073709551615u), Fault::BadCheck));
+  EXPECT_FALSE(parsed("noise=5").seed) << "the clock seeds it";
+  const struct {
+    const char* text;
+    std::uint32_t offset;
+    std::uint8_t bit;
+  } faults[] = {{"dramfault=0x2005:3", 0x2005, 3},
+                {"dramfault=8191:0", 8191, 0},
+                {"dramfault=0X7FFFFF:7", 0x7FFFFF, 7},
+                {"device=smd,dramfault=0x3FFFFF:1", 0x3FFFFF, 1}};
+  for (const auto& f : faults) {
+    const auto fault = parsed(f.text).dramFault;
+    ASSERT_TRUE(fault) << f.text;
+    EXPECT_EQ(std::tuple(fault->offset, fault->bit), std::tuple(f.offset, f.bit)) << f.text;
+  }
 }
 
 // Each bad text fails, names its bad part, and leaves the options alone.
@@ -137,7 +154,19 @@ TEST(ParseOptions, BadPartsAreNamed) {
                                                        {"state=", "state"},
                                                        {"device=swc,,rts=0", "empty"},
                                                        {"device=swc,", "empty"},
-                                                       {"cart=/nonexistent/c.smc", "/nonexistent/c.smc"}};
+                                                       {"cart=/nonexistent/c.smc", "/nonexistent/c.smc"},
+                                                       {"noise=1000001", "1000001"},
+                                                       {"noise=-1", "noise"},
+                                                       {"cartnoise=", "cartnoise"},
+                                                       {"cartnoise=5%", "5%"},
+                                                       {"seed=x", "seed"},
+                                                       {"seed=-3", "-3"},
+                                                       {"dramfault=5", "dramfault"},
+                                                       {"dramfault=5:8", "5:8"},
+                                                       {"dramfault=0x:1", "0x:1"},
+                                                       {"dramfault=1:", "dramfault"},
+                                                       {"dramfault=0x800000:0", "beyond"},
+                                                       {"dramfault=0x400000:0,device=smd", "4 MB"}};
   for (const auto& [text, named] : cases) {
     Options options = Make(Device::Smd);
     std::string error;

@@ -1,0 +1,255 @@
+// Internal checksums of Super NES and Genesis dumps and the console each
+// file is taken for. Expected sums are built here another way: the
+// cartridge's address decoding laid out byte by byte, and Genesis words
+// summed as high and low halves.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "rom/dump_analysis.h"
+#include "rom/snes_header.h"
+#include "tests/rom/rom_test_support.h"
+
+namespace ql {
+namespace {
+
+using testing::Bytes;
+
+constexpr std::size_t kMbit = 131072;
+
+Bytes Filler(std::size_t size, std::uint32_t seed) {
+  Bytes bytes(size);
+  for (auto& b : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    b = static_cast<std::uint8_t>(seed >> 16);
+  }
+  return bytes;
+}
+
+// Where a cartridge of `size` bytes answers address `address`: the highest
+// address bit that lies beyond the chip is dropped, and the chip is split
+// there when it is larger than that bit, until the address falls inside.
+std::size_t MirroredOffset(std::size_t address, std::size_t size) {
+  std::size_t base = 0;
+  std::size_t mask = std::size_t{1} << 30;
+  while (address >= size) {
+    while (!(address & mask)) mask >>= 1;
+    address -= mask;
+    if (size > mask) {
+      size -= mask;
+      base += mask;
+    }
+    mask >>= 1;
+  }
+  return base + address;
+}
+
+// The 16-bit sum of the whole address space the image fills on a cartridge.
+std::uint16_t DecodedSum(const Bytes& image) {
+  std::size_t space = 1;
+  while (space < image.size()) space <<= 1;
+  std::uint32_t sum = 0;
+  for (std::size_t a = 0; a < space; ++a) sum += image[MirroredOffset(a, image.size())];
+  return static_cast<std::uint16_t>(sum);
+}
+
+// A Super NES image with a valid header whose checksum is right: the pair is
+// summed as 0xFFFF and 0x0000, which any checksum and its complement also sum to.
+Bytes SnesDump(std::size_t size, bool hiRom) {
+  Bytes rom = Filler(size, static_cast<std::uint32_t>(size) + hiRom);
+  const std::size_t at = hiRom ? 0xFFC0 : 0x7FC0;
+  testing::PutSnesHeader(rom, at);
+  rom[at + SnesField::ChecksumComplement] = rom[at + SnesField::ChecksumComplement + 1] = 0xFF;
+  rom[at + SnesField::Checksum] = rom[at + SnesField::Checksum + 1] = 0x00;
+  const std::uint16_t sum = DecodedSum(rom);
+  rom[at + SnesField::ChecksumComplement] = static_cast<std::uint8_t>(~sum);
+  rom[at + SnesField::ChecksumComplement + 1] = static_cast<std::uint8_t>(~sum >> 8);
+  rom[at + SnesField::Checksum] = static_cast<std::uint8_t>(sum);
+  rom[at + SnesField::Checksum + 1] = static_cast<std::uint8_t>(sum >> 8);
+  return rom;
+}
+
+struct SnesCase {
+  std::size_t size;
+  bool hiRom;
+};
+
+void PrintTo(const SnesCase& c, std::ostream* os) { *os << c.size << " bytes, " << (c.hiRom ? "HiROM" : "LoROM"); }
+
+class SnesDumpChecksum : public ::testing::TestWithParam<SnesCase> {};
+
+TEST_P(SnesDumpChecksum, AgreesWithTheHeaderAndCatchesOneChangedByte) {
+  const auto [size, hiRom] = GetParam();
+  Bytes rom = SnesDump(size, hiRom);
+  const std::uint16_t expected = DecodedSum(rom);
+  EXPECT_EQ(SnesImageChecksum(rom), expected);
+
+  const DumpAnalysis good = AnalyseDump(rom, "game.sfc", kDeviceSmd);
+  ASSERT_EQ(good.kind, FileKind::Rom);
+  EXPECT_EQ(good.device, kDeviceSwc);
+  EXPECT_EQ(good.evidence, DumpDeviceEvidence::Header);
+  EXPECT_EQ(good.hiRom, hiRom);
+  ASSERT_TRUE(good.checksum.has_value());
+  EXPECT_EQ(good.checksum->computed, expected);
+  EXPECT_EQ(good.checksum->header, expected);
+  EXPECT_TRUE(good.checksum->Agrees());
+
+  // The last byte lies in the mirrored part of an odd-sized image, so it counts more than once.
+  rom.back() ^= 0x01;
+  const DumpAnalysis bad = AnalyseDump(rom, "game.sfc", kDeviceSwc);
+  ASSERT_TRUE(bad.checksum.has_value());
+  EXPECT_EQ(bad.checksum->computed, DecodedSum(rom));
+  EXPECT_EQ(bad.checksum->header, expected);
+  EXPECT_FALSE(bad.checksum->Agrees());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, SnesDumpChecksum,
+    ::testing::Values(SnesCase{1 * kMbit, false}, SnesCase{1 * kMbit, true}, SnesCase{3 * kMbit, false},
+                      SnesCase{3 * kMbit, true}, SnesCase{10 * kMbit, false}, SnesCase{10 * kMbit, true},
+                      SnesCase{12 * kMbit, false}, SnesCase{12 * kMbit, true}, SnesCase{20 * kMbit, false},
+                      SnesCase{20 * kMbit, true}, SnesCase{24 * kMbit, false}, SnesCase{24 * kMbit, true},
+                      SnesCase{48 * kMbit, false}, SnesCase{48 * kMbit, true},
+                      // The part beyond the power of two is itself not one (8 + 2 + 1, and ragged bytes).
+                      SnesCase{11 * kMbit, false}, SnesCase{0x10000 + 0x6000 + 0x123, true}),
+    [](const auto& info) { return std::to_string(info.param.size) + (info.param.hiRom ? "_HiROM" : "_LoROM"); });
+
+TEST(SnesDumpChecksum, SmallImagesFollowTheSameRule) {
+  const Bytes three = {1, 2, 3};        // 1 2 3 3
+  const Bytes five = {1, 1, 1, 1, 10};  // 1 1 1 1 10 10 10 10
+  const Bytes big = Bytes(4, 0xFF);     // 4 x 255, no mirroring
+  EXPECT_EQ(SnesImageChecksum(three), 9);
+  EXPECT_EQ(SnesImageChecksum(five), 44);
+  EXPECT_EQ(SnesImageChecksum(big), 1020);
+  EXPECT_EQ(SnesImageChecksum({}), 0);
+}
+
+TEST(SnesDumpChecksum, CopierHeaderIsNotSummedAndNotInThePlainData) {
+  const Bytes rom = SnesDump(3 * kMbit, true);
+  Bytes file = testing::Cat(testing::CopierHeader(4), rom);
+  file[100] = 0x77;  // copier header bytes must not count
+  const DumpAnalysis a = AnalyseDump(file, "game.smc", kDeviceSwc);
+  ASSERT_TRUE(a.checksum.has_value());
+  EXPECT_TRUE(a.hasCopierHeader);
+  EXPECT_TRUE(a.checksum->Agrees());
+  EXPECT_EQ(a.plainData, rom);
+}
+
+// Genesis word sums as the high bytes times 256 plus the low bytes.
+std::uint16_t HalvesSum(const Bytes& plain) {
+  std::uint32_t high = 0;
+  std::uint32_t low = 0;
+  for (std::size_t i = 0x200; i < plain.size(); ++i) ((i % 2 == 0) ? high : low) += plain[i];
+  return static_cast<std::uint16_t>(high * 256 + low);
+}
+
+Bytes GenesisDump(std::size_t size) {
+  Bytes rom = Filler(size, 7);
+  const auto header = testing::GenesisHeader();
+  std::copy(header.begin(), header.end(), rom.begin() + 0x100);
+  const std::uint16_t sum = HalvesSum(rom);
+  rom[0x18E] = static_cast<std::uint8_t>(sum >> 8);
+  rom[0x18F] = static_cast<std::uint8_t>(sum);
+  return rom;
+}
+
+TEST(GenesisDumpChecksum, PlainAndSmdFilesOfOneImageAgree) {
+  for (const std::size_t size : {std::size_t{0x200}, std::size_t{0x40000}, std::size_t{0x40001}}) {
+    SCOPED_TRACE(size);
+    const Bytes rom = GenesisDump(size);
+    EXPECT_EQ(GenesisImageChecksum(rom), HalvesSum(rom));
+    const DumpAnalysis plain = AnalyseDump(rom, "game.bin", kDeviceSwc);
+    ASSERT_EQ(plain.kind, FileKind::Rom);
+    EXPECT_EQ(plain.device, kDeviceSmd);
+    EXPECT_FALSE(plain.hasCopierHeader);
+    ASSERT_TRUE(plain.checksum.has_value());
+    EXPECT_TRUE(plain.checksum->Agrees());
+    EXPECT_EQ(plain.checksum->computed, HalvesSum(rom));
+    EXPECT_EQ(plain.plainData, rom);
+  }
+  // An SMD file holds whole 16 KB blocks; its plain data is the image padded to them.
+  const Bytes rom = GenesisDump(0x40000);
+  const DumpAnalysis smd = AnalyseDump(testing::ToSmd(rom), "game.smd", kDeviceSwc);
+  ASSERT_TRUE(smd.checksum.has_value());
+  EXPECT_EQ(smd.device, kDeviceSmd);
+  EXPECT_TRUE(smd.hasCopierHeader);
+  EXPECT_TRUE(smd.checksum->Agrees());
+  EXPECT_EQ(smd.plainData, rom);
+}
+
+TEST(GenesisDumpChecksum, OddLastByteCountsAsHighByteAndDamageShows) {
+  Bytes rom = GenesisDump(0x201);
+  rom[0x200] = 0x12;
+  EXPECT_EQ(GenesisImageChecksum(rom), 0x1200);
+  rom = GenesisDump(0x40000);
+  rom[0x3FFFF] ^= 0x80;
+  const DumpAnalysis a = AnalyseDump(testing::ToSmd(rom), "game.smd", kDeviceSmd);
+  ASSERT_TRUE(a.checksum.has_value());
+  EXPECT_FALSE(a.checksum->Agrees());
+  EXPECT_EQ(a.checksum->computed, HalvesSum(rom));
+}
+
+// A plain Genesis image with a valid Super NES block at 0x7FC0 passes both searches.
+Bytes BothHeaders() {
+  Bytes rom = GenesisDump(0x10000);
+  testing::PutSnesHeader(rom, 0x7FC0);
+  return rom;
+}
+
+TEST(DumpDevice, ChosenFromTheFileBeforeTheFallback) {
+  // Copier header type 4 with "SEGA" where a plain Genesis image has it, and the Super NES block behind it.
+  Bytes typed = testing::CopierHeader(4);
+  std::copy_n("SEGA", 4, typed.begin() + 0x100);
+  typed = testing::Cat(typed, testing::SnesImage(0x8000, false, false));
+  struct Row {
+    Bytes file;
+    const char* path;
+    std::uint8_t fallback;
+    std::uint8_t device;
+    DumpDeviceEvidence evidence;
+  };
+  const Row rows[] = {
+      {testing::SnesImage(0x8000, false, false), "x.rom", kDeviceSmd, kDeviceSwc, DumpDeviceEvidence::Header},
+      {GenesisDump(0x400), "x.sfc", kDeviceSwc, kDeviceSmd, DumpDeviceEvidence::Header},
+      {typed, "x.bin", kDeviceSmd, kDeviceSwc, DumpDeviceEvidence::CopierHeader},
+      {BothHeaders(), "x.SFC", kDeviceSmd, kDeviceSwc, DumpDeviceEvidence::Extension},
+      {BothHeaders(), "x.bin", kDeviceSwc, kDeviceSmd, DumpDeviceEvidence::Extension},
+      {BothHeaders(), "x.rom", kDeviceSmd, kDeviceSmd, DumpDeviceEvidence::Fallback},
+      {BothHeaders(), "x", kDeviceSwc, kDeviceSwc, DumpDeviceEvidence::Fallback},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    const DumpAnalysis a = AnalyseDump(row.file, row.path, row.fallback);
+    EXPECT_EQ(a.kind, FileKind::Rom);
+    EXPECT_EQ(a.device, row.device);
+    EXPECT_EQ(a.evidence, row.evidence);
+    EXPECT_TRUE(a.checksum.has_value());
+  }
+}
+
+TEST(DumpDevice, FilesThatAreNoRomImageKeepTheirKindAndHaveNoChecksum) {
+  const Bytes junk = Filler(5000, 3);
+  struct Row {
+    Bytes file;
+    const char* path;
+    FileKind kind;
+  };
+  const Row rows[] = {
+      {Bytes(8192, 0), "save.srm", FileKind::Sram},
+      {testing::PatchBytes(20), "fix.ips", FileKind::Patch},
+      {junk, "junk.bin", FileKind::None},
+      {Bytes(), "empty.sfc", FileKind::None},
+      {testing::Cut(testing::SnesImage(0x8000, false, false), 1), "short.sfc", FileKind::None},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    const DumpAnalysis a = AnalyseDump(row.file, row.path, kDeviceSwc);
+    EXPECT_EQ(a.kind, row.kind);
+    EXPECT_EQ(a.evidence, DumpDeviceEvidence::None);
+    EXPECT_FALSE(a.checksum.has_value());
+    EXPECT_EQ(a.plainData, row.file);
+  }
+}
+
+}  // namespace
+}  // namespace ql
