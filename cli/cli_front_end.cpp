@@ -1,7 +1,12 @@
 #include "cli/cli_front_end.h"
 
-#include <cstdio>
+#include <fmt/format.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/interrupt.h"
 #include "rom/path_helpers.h"
 
 namespace ql::cli {
@@ -12,12 +17,15 @@ void CliFrontEnd::ShowMessage(const std::string& text, const std::string& captio
     failureShown_ = true;
     progress_.PrintMessage(stderr, caption + ": " + text);
   } else {
-    progress_.PrintMessage(stdout, text);
+    Print(text);
   }
 }
 
 void CliFrontEnd::ShowProgress(const std::string& text, std::uint32_t done, std::uint32_t total) {
   WindowModel::ShowProgress(text, done, total);
+  // A step that failed or was cancelled still ends on its full count, which
+  // would read as finished: after that only the clearing is drawn.
+  if (!text.empty() && (failureShown_ || Interrupted())) return;
   progress_.Update(text, done, total);
 }
 
@@ -36,7 +44,21 @@ bool CliFrontEnd::AskSaveFileName(SaveFileRequest& request) {
 
 void CliFrontEnd::Error(const std::string& text) { progress_.PrintMessage(stderr, "quillon: " + text); }
 
-void CliFrontEnd::Print(const std::string& text) { progress_.PrintMessage(stdout, text); }
+void CliFrontEnd::Print(const std::string& text) {
+  int none = 0;
+  if (!progress_.PrintMessage(stdout, text)) outputError_.compare_exchange_strong(none, errno != 0 ? errno : EIO);
+}
+
+bool CliFrontEnd::CheckStandardOutput() {
+  int none = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    outputError_.compare_exchange_strong(none, errno != 0 ? errno : EIO);
+  }
+  const int error = outputError_.load();
+  if (error == 0) return true;
+  Error(fmt::format("standard output could not be written completely: {}", std::strerror(error)));
+  return false;
+}
 
 void CliFrontEnd::PrintError(const std::string& text) { progress_.PrintMessage(stderr, text); }
 

@@ -29,17 +29,21 @@ class CliFrontEnd final : public WindowModel {
 
   // Messages of the command line itself.
   void Error(const std::string& text);       // "quillon: text" on stderr
-  void Print(const std::string& text);       // stdout
+  void Print(const std::string& text);       // stdout; a failed write is kept for CheckStandardOutput
   void PrintError(const std::string& text);  // stderr, as it is
   // A closing remark for someone watching the progress line (stderr; nothing when it is off).
   void Note(const std::string& text);
   // A note only where the progress line was redrawn and has been erased.
   void NoteOnTerminal(const std::string& text);
+  // Flushes stdout; false, after saying so on stderr, when anything printed
+  // did not reach it (a full disk, a closed pipe).
+  bool CheckStandardOutput();
 
  private:
   ProgressLine& progress_;
   std::optional<std::string> saveAnswer_;
   std::atomic<bool> failureShown_{false};
+  std::atomic<int> outputError_{0};  // errno of the first write to stdout that failed
 };
 
 // The 1-based filter whose pattern matches the path's extension ("*.srm"

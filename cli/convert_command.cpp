@@ -19,7 +19,7 @@ int RunConvert(const Invocation& inv, CliFrontEnd& ui) {
   const std::string& inPath = inv.files[0];
   const std::string& outPath = inv.files[1];
   const bool toSmd = inv.what == "smd";
-  if (outPath == inPath || SameFile(outPath, inPath)) {
+  if (SameFile(outPath, inPath)) {
     ui.Error(fmt::format("{}: OUT would overwrite IN; name another output file", outPath));
     return kExitFailed;
   }

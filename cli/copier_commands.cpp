@@ -16,8 +16,6 @@
 namespace ql::cli {
 namespace {
 
-constexpr std::uint32_t kSwcBlockSize = 8192;
-constexpr std::uint32_t kSmdBlockBytes = 16384;
 constexpr int kJobPollMs = 50;
 
 bool IsJobCommand(int id) {
@@ -59,17 +57,7 @@ bool PrepareExecute(const std::string& romPath, CliFrontEnd& ui) {
     ui.Error(fmt::format("{}: not a {} ROM image", romPath, DeviceImageName()));
     return false;
   }
-  struct stat st {};
-  if (stat(romPath.c_str(), &st) != 0) {
-    ui.Error(fmt::format("{}: cannot be read", romPath));
-    return false;
-  }
-  auto fileSize = static_cast<std::uint32_t>(st.st_size);
-  std::uint32_t dataSize = fileSize - (RomHasCopierHeader ? kCopierHeaderSize : 0);
-  std::uint32_t block = SelectedDevice == kDeviceSmd ? kSmdBlockBytes : kSwcBlockSize;
-  RomBlockCount = (dataSize + block - 1) / block;
-  if (SelectedDevice == kDeviceSwc) SwcModeByte = SwcModeByteFor(RomHeader[0x18], RomBlockCount, RomIsHiRom);
-  return true;
+  return RecordLoadedRomForExecute();
 }
 
 std::string CommandLabel(const Invocation& inv) {

@@ -9,29 +9,22 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace ql::cli {
-
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) {
-    error = fmt::format("{}: cannot be read: {}", path, std::strerror(errno));
-    return false;
-  }
-  bytes.clear();
-  std::uint8_t chunk[65536];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) {
-    error = fmt::format("{}: read error", path);
-    return false;
-  }
-  return true;
-}
-
 namespace {
+
+// Links followed before a name counts as a loop, as the kernel counts them.
+constexpr int kMaxLinks = 40;
+
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
 
 // Holds Ctrl+C back while a temporary file exists, so an interrupt ends the
 // process only after the file was renamed into place or removed.
@@ -52,20 +45,92 @@ class InterruptsHeld {
   sigset_t previous_;
 };
 
+// The file a write to path lands in: links followed to their end. `existing`
+// tells whether it is there; only a regular file or a new name is accepted.
+bool ResolveOutput(const std::string& path, std::string& target, struct stat& existing, bool& exists,
+                   std::string& error) {
+  namespace fs = std::filesystem;
+  fs::path current = path;
+  for (int hops = 0; hops <= kMaxLinks; ++hops) {
+    if (lstat(current.c_str(), &existing) != 0) {
+      if (errno != ENOENT) break;
+      target = current.string();  // a new file, or the missing target of a link
+      exists = false;
+      return true;
+    }
+    if (S_ISREG(existing.st_mode)) {
+      target = current.string();
+      exists = true;
+      return true;
+    }
+    if (!S_ISLNK(existing.st_mode)) {
+      error = fmt::format("{}: is {}, refused; name a regular file", path, KindOf(existing.st_mode));
+      return false;
+    }
+    std::error_code failure;
+    fs::path next = fs::read_symlink(current, failure);
+    if (failure) {
+      errno = failure.value();
+      break;
+    }
+    current = next.is_absolute() ? next : current.parent_path() / next;
+    errno = ELOOP;
+  }
+  error = fmt::format("{}: cannot be written: {}", path, std::strerror(errno));
+  return false;
+}
+
 }  // namespace
 
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+  // Without O_NONBLOCK the open of a FIFO would wait for a writer.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error = fmt::format("{}: cannot be read: {}", path, std::strerror(errno));
+    return false;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = fmt::format("{}: is {}, refused; name a regular file", path, KindOf(st.st_mode));
+    close(fd);
+    return false;
+  }
+  bytes.clear();
+  std::uint8_t chunk[65536];
+  ssize_t n;
+  while ((n = read(fd, chunk, sizeof chunk)) != 0) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  }
+  const int readErrno = errno;
+  close(fd);
+  if (n < 0) {
+    error = fmt::format("{}: read error: {}", path, std::strerror(readErrno));
+    return false;
+  }
+  return true;
+}
+
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
+  std::string target;
+  struct stat existing {};
+  bool exists = false;
+  if (!ResolveOutput(path, target, existing, exists, error)) return false;
+
   InterruptsHeld held;
-  std::string temp = path + ".XXXXXX";
+  // In the target's folder, so that the rename replaces it in one step.
+  std::string temp = target + ".XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) {
     error = fmt::format("{}: cannot be created: {}", path, std::strerror(errno));
     return false;
   }
-  // mkstemp makes the file private; give it the mode an ordinary create would.
+  // mkstemp makes the file private: give it the bits of the file it replaces,
+  // or those an ordinary create would.
   mode_t mask = umask(0);
   umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  fchmod(fd, exists ? existing.st_mode & 07777 : 0666 & ~mask);
   const char* failure = nullptr;
   std::size_t written = 0;
   while (!failure && written < bytes.size()) {
@@ -76,7 +141,7 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
   }
   if (!failure && fsync(fd) != 0) failure = std::strerror(errno);
   if (close(fd) != 0 && !failure) failure = std::strerror(errno);
-  if (!failure && std::rename(temp.c_str(), path.c_str()) != 0) failure = std::strerror(errno);
+  if (!failure && std::rename(temp.c_str(), target.c_str()) != 0) failure = std::strerror(errno);
   if (!failure) return true;
   error = fmt::format("{}: cannot be written: {}", path, failure);
   unlink(temp.c_str());
@@ -84,6 +149,7 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
   struct stat sa {};
   struct stat sb {};
   if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;

@@ -94,11 +94,11 @@ std::vector<std::string> DescribeSuspectLines(const std::array<BitVerdict, 8>& v
         told[k] = told[k + 4] = true;
       }
       lines.push_back(fmt::format("{} looks crossed with {}: received bits {} and {} follow sent bits {} and {}",
-                                  StatusLineName(j), StatusLineName(verdicts[j].source), j, j + 4,
-                                  verdicts[j].source, verdicts[j].source + 4));
+                                  StatusLineName(j), StatusLineName(verdicts[j].source), j, j + 4, verdicts[j].source,
+                                  verdicts[j].source + 4));
     } else {
-      lines.push_back(fmt::format("{} {}: received bits {} and {} both spoilt", StatusLineName(j),
-                                  Symptom(verdicts[j]), j, j + 4));
+      lines.push_back(
+          fmt::format("{} {}: received bits {} and {} both spoilt", StatusLineName(j), Symptom(verdicts[j]), j, j + 4));
     }
   }
   for (int r = 0; r < 8; ++r) {

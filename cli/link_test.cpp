@@ -9,7 +9,9 @@
 #include "cli/exit_codes.h"
 #include "core/state.h"
 #include "core/types.h"
+#include "core/units.h"
 #include "link/commands.h"
+#include "link/copier_addresses.h"
 #include "link/link_timeout.h"
 
 namespace ql::cli {
@@ -17,9 +19,7 @@ namespace {
 
 // Enough bytes per pattern that a line failing once in some thousand bytes shows.
 constexpr std::uint32_t kBytesPerPattern = 32768;
-constexpr std::uint32_t kSwcPage = 8192;
-constexpr std::uint32_t kSmdPage = 16384;
-constexpr std::uint16_t kDramWindow = 0x8000;
+constexpr std::uint16_t kDramWindow = CopierAddress::DramWindow;
 
 enum class Pattern { Zeros, Ones, WalkingOne, WalkingZero, Random };
 constexpr Pattern kPatterns[] = {Pattern::Zeros, Pattern::Ones, Pattern::WalkingOne, Pattern::WalkingZero,
@@ -70,10 +70,10 @@ void FillPattern(Pattern pattern, std::uint32_t round, std::vector<std::uint8_t>
 // DRAM page 0 in view, as a ROM upload puts its first block there.
 void SelectTestPage() {
   if (SelectedDevice == kDeviceSmd) {
-    WriteMemoryByte(0x2001, 0);
+    WriteMemoryByte(CopierAddress::SmdModeRegister, SmdMode::Transfer);
     SelectPage(0);
   } else {
-    WriteMemoryByte(0xC010, 0);
+    WriteMemoryByte(CopierAddress::SwcDramHighPages, 0);
     SelectBankPage(0, 0);
   }
 }
@@ -95,7 +95,7 @@ constexpr const char* kWarning =
 
 LinkTestResult RunLinkTest() {
   LinkTestResult result;
-  result.pageSize = SelectedDevice == kDeviceSmd ? kSmdPage : kSwcPage;
+  result.pageSize = SelectedDevice == kDeviceSmd ? kSmdBlockSize : kSwcBlockSize;
   const auto length = static_cast<std::uint16_t>(result.pageSize);
   std::vector<std::uint8_t> sent(result.pageSize);
   std::vector<std::uint8_t> received(result.pageSize);
@@ -139,9 +139,10 @@ bool LinkTestPassed(const LinkTestResult& result) {
 }
 
 std::string FormatLinkTestReport(const LinkTestResult& result) {
-  std::string report = fmt::format("Link test: {} bytes per pattern through DRAM page 0 ({} bytes at 0x{:04X}), "
-                                   "written and read back.\n",
-                                   kBytesPerPattern, result.pageSize, kDramWindow);
+  std::string report = fmt::format(
+      "Link test: {} bytes per pattern through DRAM page 0 ({} bytes at 0x{:04X}), "
+      "written and read back.\n",
+      kBytesPerPattern, result.pageSize, kDramWindow);
   std::uint64_t errors = 0;
   for (const PatternResult& p : result.patterns) {
     errors += p.byteErrors;
@@ -163,8 +164,9 @@ std::string FormatLinkTestReport(const LinkTestResult& result) {
   report += fmt::format("Speed: PC to copier {}, copier to PC {}.\n", Rate(result.bytesEachWay, result.sendSeconds),
                         Rate(result.bytesEachWay, result.receiveSeconds));
   if (!result.timedOutDuring.empty()) {
-    report += "Result: the copier answered at first and then stopped: a loose cable, a copier losing power, or a "
-              "status line that fails under load.";
+    report +=
+        "Result: the copier answered at first and then stopped: a loose cable, a copier losing power, or a "
+        "status line that fails under load.";
   } else if (LinkTestPassed(result)) {
     report += "Result: no errors. The cable, the port and this page of the copier's memory work.";
   } else if (suspects.empty()) {

@@ -1,4 +1,5 @@
 // quillon: the command-line front end over the portable core.
+#include <fmt/format.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,17 +13,16 @@
 #include "cli/cli_front_end.h"
 #include "cli/copier_commands.h"
 #include "cli/exit_codes.h"
-#include "cli/file_io.h"
 #include "cli/info_command.h"
 #include "cli/interrupt.h"
 #include "cli/offline_commands.h"
 #include "cli/port_selection.h"
 #include "cli/probe_command.h"
+#include "cli/trace_output.h"
 #include "core/state.h"
 #include "core/types.h"
 #include "link/link_timeout.h"
 #include "link/port_binding.h"
-#include "link/trace.h"
 
 namespace {
 
@@ -82,27 +82,16 @@ int main(int argc, char** argv) {
     SetFrontEnd(nullptr);
     return kExitUsage;
   }
-  std::FILE* trace = nullptr;
-  if (!inv.traceFile.empty()) {
-    std::vector<std::string> named = inv.files;
-    if (!inv.outFile.empty()) named.push_back(inv.outFile);
-    for (const std::string& file : named) {
-      if (file == inv.traceFile || SameFile(inv.traceFile, file)) {
-        ui.Error(inv.traceFile + ": the trace would overwrite a file of the command (--trace)");
-        SetFrontEnd(nullptr);
-        return kExitUsage;
-      }
-    }
-    trace = std::fopen(inv.traceFile.c_str(), "w");
-    if (!trace) {
-      ui.Error(inv.traceFile + ": cannot be written (--trace)");
-      SetFrontEnd(nullptr);
-      return kExitFailed;
-    }
-    SetLinkTrace(trace);
+  std::vector<std::string> named = inv.files;
+  if (!inv.outFile.empty()) named.push_back(inv.outFile);
+  if (std::string clash = TraceClash(inv.traceFile, named); !clash.empty()) {
+    ui.Error(fmt::format("{}: the trace would overwrite {}, a file of the command (--trace)", inv.traceFile, clash));
+    SetFrontEnd(nullptr);
+    return kExitUsage;
   }
-
-  InstallPortLoader(port);
+  // Opened when the link is bound: after the loads, before the first byte.
+  TraceOutput trace(inv.traceFile);
+  InstallPortLoader(port, [&trace](std::string& failure) { return trace.Open(failure); });
   InitialiseWindow(inv);
   if (TalksToCopier(inv.command)) InstallInterruptHandler();
 
@@ -118,14 +107,11 @@ int main(int argc, char** argv) {
 
   // Parks the port and releases the back end (the emulator saves its state folder here).
   ShutdownPortDriver();
-  if (trace) {
-    FlushLinkTrace();
-    SetLinkTrace(nullptr);
-    if (std::fclose(trace) != 0 && code == kExitOk) {
-      ui.Error(inv.traceFile + ": could not be written completely (--trace)");
-      code = kExitFailed;
-    }
+  if (!trace.Finish(error)) {
+    ui.Error(error);
+    code = kExitFailed;
   }
+  if (!ui.CheckStandardOutput()) code = kExitFailed;
   SetFrontEnd(nullptr);
   if (Interrupted()) return kExitCancelled;
   return code;

@@ -73,11 +73,12 @@ std::string DescribePort(const PortChoice& choice) {
   return choice.argument;
 }
 
-void InstallPortLoader(const PortChoice& choice) {
+void InstallPortLoader(const PortChoice& choice, std::function<bool(std::string& failureMessage)> beforeOpening) {
   // Back ends with a base of their own address registers as (port & 3), so
   // only lpt2/lpt3 need a port number other than 1.
   SelectedLpt = static_cast<std::uint8_t>(choice.kind == PortChoice::Kind::Lpt ? choice.lptNumber : 1);
-  SetPortLibraryLoader([choice](std::string& failureMessage) -> std::unique_ptr<PortIo> {
+  SetPortLibraryLoader([choice, beforeOpening](std::string& failureMessage) -> std::unique_ptr<PortIo> {
+    if (beforeOpening && !beforeOpening(failureMessage)) return nullptr;
     if (choice.kind == PortChoice::Kind::Emulator) return std::make_unique<emu::Copier>(choice.simOptions);
     std::unique_ptr<PortIo> port = OpenPortBackend(choice.argument, failureMessage);
     return port;

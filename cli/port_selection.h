@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "emulator/copier.h"
@@ -25,7 +26,9 @@ bool ParsePortChoice(const std::string& port, const std::string& device, PortCho
 std::string DescribePort(const PortChoice& choice);
 
 // Installs the port library loader that opens the chosen back end, and
-// selects the port number the link addresses.
-void InstallPortLoader(const PortChoice& choice);
+// selects the port number the link addresses. beforeOpening, when given,
+// runs first; its false (and message) fails the binding.
+void InstallPortLoader(const PortChoice& choice,
+                       std::function<bool(std::string& failureMessage)> beforeOpening = {});
 
 }  // namespace ql::cli

@@ -76,12 +76,12 @@ void ProgressLine::Update(const std::string& text, std::uint32_t done, std::uint
   std::fflush(out_);
 }
 
-void ProgressLine::PrintMessage(std::FILE* stream, const std::string& text) {
+bool ProgressLine::PrintMessage(std::FILE* stream, const std::string& text) {
   std::lock_guard lock(mutex_);
   EraseLocked();
-  std::fwrite(text.data(), 1, text.size(), stream);
-  if (text.empty() || text.back() != '\n') std::fputc('\n', stream);
-  std::fflush(stream);
+  bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+  if (written && (text.empty() || text.back() != '\n')) written = std::fputc('\n', stream) != EOF;
+  return std::fflush(stream) == 0 && written;
 }
 
 void ProgressLine::EraseLocked() {

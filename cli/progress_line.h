@@ -29,8 +29,9 @@ class ProgressLine {
   bool Active() const { return mode_ != Mode::Off; }
   // Redrawn in place: the line is gone when the job clears the field.
   bool Redraws() const { return mode_ == Mode::Redraw; }
-  // Writes a message to the stream on a clean line (a drawn progress line is erased first).
-  void PrintMessage(std::FILE* stream, const std::string& text);
+  // Writes a message to the stream on a clean line (a drawn progress line is
+  // erased first); false, errno telling why, when it did not all get out.
+  bool PrintMessage(std::FILE* stream, const std::string& text);
 
  private:
   using SteadyClock = std::chrono::steady_clock;

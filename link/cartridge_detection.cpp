@@ -2,15 +2,15 @@
 // mirroring: a ROM smaller than its decoded range repeats, and an empty slot
 // reads the same byte everywhere or echoes the bank number (open bus).
 #include "link/commands.h"
+#include "link/copier_addresses.h"
 #include "link/copier_ops.h"
 #include "link/link_timeout.h"
 
 namespace ql {
 namespace {
 
-constexpr std::uint16_t kCartridgeSelect = 0xE00C;  // written 0 before any cartridge access
-constexpr std::uint16_t kSampleAddress = 0xA0A0;    // offset 0xA0 of the upper-half window
-constexpr std::uint16_t kLowerHalfSample = 0x20A0;  // same offset, lower-half window
+constexpr std::uint16_t kSampleAddress = CopierAddress::SwcCartridgeSample;
+constexpr std::uint16_t kLowerHalfSample = CopierAddress::SwcLowerHalfSample;
 constexpr std::uint8_t kFirstBank = 0x80;
 constexpr int kBanks = 128;
 constexpr std::uint8_t kHiRomProbeBank = 0x40;
@@ -36,7 +36,7 @@ std::uint8_t MeasureSize() {
 }
 
 void TakeSamples() {
-  WriteMemoryByte(kCartridgeSelect, 0);
+  WriteMemoryByte(CopierAddress::SwcCartridgeSelect, 0);
   for (int bank = 0; bank < kBanks; ++bank) {
     for (std::uint8_t quarter = 0; quarter < 4; ++quarter) {
       SelectBankPage(BankNumber(bank), quarter);

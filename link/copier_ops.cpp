@@ -3,7 +3,9 @@
 #include "core/front_end.h"
 #include "core/state.h"
 #include "core/types.h"
+#include "core/units.h"
 #include "link/commands.h"
+#include "link/copier_addresses.h"
 #include "link/handshake.h"
 #include "link/link_state.h"
 #include "link/link_timeout.h"
@@ -12,14 +14,9 @@
 namespace ql {
 namespace {
 
-constexpr std::uint16_t kSmdModeRegister = 0x2001;
-constexpr std::uint8_t kSmdRunSmall = 3;
-constexpr std::uint8_t kSmdRunLarge = 7;             // images beyond 2 MB
-constexpr std::uint32_t kSmdLargeAboveBlocks = 128;  // 16 KB blocks in 2 MB
-constexpr std::uint16_t kRealTimeBank = 0xE00D;      // written 0 before the signature check
-constexpr std::uint16_t kSignatureAddress = 0xB080;
+constexpr std::uint32_t kSmdLargeAboveBlocks = 2 * 1024 * 1024 / kSmdBlockSize;
 constexpr std::uint8_t kSignature[3] = {'S', 'U', 'B'};
-constexpr std::uint16_t kDramProbeAddress = 0x8000;
+constexpr std::uint16_t kDramProbeAddress = CopierAddress::DramWindow;
 constexpr std::uint8_t kDramCandidates[3] = {0x76, 0x56, 0x36};
 constexpr std::uint8_t kSmallestDramBank = 0x16;
 
@@ -30,12 +27,12 @@ std::uint8_t Byte(std::uint32_t value) { return static_cast<std::uint8_t>(value 
 void PlayCartridge() {
   if (!EnsureLinkReady()) return;
   if (SelectedDevice == kDeviceSwc && !DetectCartridge(nullptr, nullptr)) {
-    UI().ShowMessage("No game cartridge is detected", "Play Cartridge", MessageIcon::Stop);
+    UI().ShowMessage(kNoCartridgeText, "Play Cartridge", MessageIcon::Stop);
     return;
   }
   try {
     SelectBankPage(0, 2);
-    SendFunction(2, 0, 0, 0);
+    SendFunction(CopierFunction::PlayCartridge, 0, 0, 0);
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
   }
@@ -45,11 +42,12 @@ void ExecuteImage() {
   if (!EnsureLinkReady()) return;
   try {
     if (SelectedDevice == kDeviceSmd) {
-      WriteMemoryByte(kSmdModeRegister, RomBlockCount > kSmdLargeAboveBlocks ? kSmdRunLarge : kSmdRunSmall);
+      WriteMemoryByte(CopierAddress::SmdModeRegister,
+                      RomBlockCount > kSmdLargeAboveBlocks ? SmdMode::RunLarge : SmdMode::RunSmall);
     } else {
       SelectBankPage(0, 0);
-      SendFunction(5, Byte(RomBlockCount), Byte(RomBlockCount >> 8), 0);
-      SendFunction(1, SwcModeByte, RealTimeMode ? 1 : 0, 0);
+      SendFunction(CopierFunction::BlockCount, Byte(RomBlockCount), Byte(RomBlockCount >> 8), 0);
+      SendFunction(CopierFunction::Execute, SwcModeByte, RealTimeMode ? 1 : 0, 0);
     }
     ReleaseLink();
   } catch (const LinkTimeout&) {
@@ -68,12 +66,18 @@ void ReleaseLink() {
   port->PortOut(static_cast<std::uint16_t>(base + kControlRegister), 0x0B);
 }
 
+void SelectSwcSram() {
+  SelectBankPage(0, 0);
+  WriteMemoryByte(CopierAddress::SwcSaveSelect, 0);
+  WriteMemoryByte(CopierAddress::SwcSramSelect, 0);
+}
+
 bool HasRealTimeSaveSupport() {
   SelectBankPage(7, 3);
-  WriteMemoryByte(kRealTimeBank, 0);
+  WriteMemoryByte(CopierAddress::SwcSaveSelect, 0);
   for (std::uint16_t i = 0; i < 3; ++i) {
     // -1 (failed check) never equals a signature byte.
-    if (ReadMemoryByte(static_cast<std::uint16_t>(kSignatureAddress + i)) != kSignature[i]) return false;
+    if (ReadMemoryByte(static_cast<std::uint16_t>(CopierAddress::SwcSignature + i)) != kSignature[i]) return false;
   }
   return true;
 }

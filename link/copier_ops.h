@@ -7,8 +7,12 @@
 
 namespace ql {
 
-// 512 samples: entry 4*i+q is the byte at 0xA0A0 of bank 0x80+i, quarter q.
+// 512 samples: entry 4*i+q is the detection sample of bank 0x80+i, quarter q.
 inline std::array<std::uint8_t, 512> CartridgeSamples{};
+
+// What Play Cartridge, Cartridge Info and the cartridge download say when
+// detection finds nothing.
+inline constexpr const char* kNoCartridgeText = "No game cartridge is detected";
 
 // SWC only. Catches LinkTimeout itself (false, no message).
 bool DetectCartridge(std::uint8_t* size, bool* hiRom);
@@ -19,6 +23,8 @@ bool BankReadsAs(int bank, std::uint8_t value);
 void PlayCartridge();
 void ExecuteImage();
 void ReleaseLink();
+// SWC: page 0, then the writes that put the battery SRAM behind the low window.
+void SelectSwcSram();
 bool HasRealTimeSaveSupport();
 std::uint8_t FindTopDramBank();
 bool IsDramBankWritable(std::uint8_t bank);

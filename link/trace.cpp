@@ -98,12 +98,13 @@ void TraceNote(const char* note) {
   s.packetBytes = -1;
 }
 
-void FlushLinkTrace() {
+bool FlushLinkTrace() {
   TraceState& s = State();
   std::lock_guard lock(s.mutex);
-  if (!s.file) return;
+  if (!s.file) return true;
   EndLine(s);
-  std::fflush(s.file);
+  // The error flag also remembers a write that failed long before.
+  return std::fflush(s.file) == 0 && std::ferror(s.file) == 0;
 }
 
 }  // namespace ql

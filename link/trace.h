@@ -26,6 +26,7 @@ void TraceByte(bool sent, unsigned char value);
 void TracePacketStart();
 void TraceTimeout();
 void TraceNote(const char* note);
-void FlushLinkTrace();
+// False when some of the record never reached the file.
+bool FlushLinkTrace();
 
 }  // namespace ql

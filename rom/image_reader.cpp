@@ -1,5 +1,11 @@
 #include "rom/image_reader.h"
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -40,8 +46,20 @@ std::size_t MemoryImageReader::ReadAt(std::uint64_t offset, std::uint8_t* buffer
 }
 
 FileImageReader::FileImageReader(const std::string& path) {
-  // "rb" opens an existing file only and shares read access on Windows too.
+#if defined(_WIN32)
+  // "rb" opens an existing file only and shares read access.
   file_ = std::fopen(path.c_str(), "rb");
+#else
+  // Only a regular file is an image: a FIFO would hold the open until a
+  // writer came (O_NONBLOCK keeps it from waiting), a device may never end.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (file_ = fdopen(fd, "rb")) == nullptr) {
+    close(fd);
+    return;
+  }
+#endif
   if (file_ == nullptr) return;
   if (!SeekTo(file_, 0, SEEK_END)) return;
   const std::int64_t end = Tell(file_);

@@ -6,12 +6,14 @@
 
 #include "core/state.h"
 #include "rom/image_reader.h"
+#include "rom/smd_interleave.h"
 
 namespace ql {
 namespace {
 
 constexpr std::size_t kMagicSize = 5;         // "PATCH"
-constexpr std::size_t kEndMarkerSize = 3;     // "EOF", taken as read and never compared
+constexpr std::size_t kEndMarkerSize = 3;     // "EOF"; the upload takes it as read and never compares it
+constexpr std::size_t kTruncationSizeSize = 3;  // the common extension: the patched file's size after "EOF"
 constexpr std::size_t kRecordHeaderSize = 5;  // 24-bit offset, 16-bit size
 constexpr std::size_t kRunBodySize = 3;       // 16-bit length, fill byte
 // Patch offsets count in a file with a 512-byte copier header.
@@ -29,8 +31,8 @@ std::unique_ptr<std::uint8_t[]> AllocateWithoutThrowing(std::size_t size) {
 
 }  // namespace
 
-void ApplyIpsRecords(const std::uint8_t* records, std::size_t recordsSize, std::uint8_t* buffer,
-                     std::uint32_t dataSize) {
+IpsResult ApplyIpsRecords(const std::uint8_t* records, std::size_t recordsSize, std::uint8_t* buffer,
+                          std::uint32_t dataSize) {
   std::size_t p = 0;
   // A record header that ends exactly at the end of the data is still read.
   while (recordsSize - p >= kRecordHeaderSize) {
@@ -45,20 +47,50 @@ void ApplyIpsRecords(const std::uint8_t* records, std::size_t recordsSize, std::
         std::memcpy(buffer + target, records + body, count);
       }
       // Moves on by the declared size, whatever was cut; past the end ends the walk.
-      if (size > recordsSize - body) break;
+      if (size > recordsSize - body) return IpsResult::RecordPastEnd;
       p = body + size;
     } else {
+      // A run cut off by the end of the patch ends the walk, wherever it points.
+      if (recordsSize - body < kRunBodySize) return IpsResult::RunPastEnd;
       if (target < dataSize) {
-        // A run cut off by the end of the patch ends the walk.
-        if (recordsSize - body < kRunBodySize) break;
         const std::uint32_t length = ReadBe16(records + body);
         const std::uint8_t fill = records[body + 2];
         std::memset(buffer + target, fill, std::min<std::size_t>(length, dataSize - target));
       }
-      if (recordsSize - body < kRunBodySize) break;
       p = body + kRunBodySize;
     }
   }
+  return p == recordsSize ? IpsResult::Applied : IpsResult::StrayBytes;
+}
+
+IpsResult ReadIpsPatch(std::span<const std::uint8_t> file, IpsPatch& patch) {
+  if (file.size() < kMagicSize || std::memcmp(file.data(), "PATCH", kMagicSize) != 0) return IpsResult::NoPatchMagic;
+  std::optional<IpsResult> firstRefusal;
+  // "EOF" last, then "EOF" and the extension's size: the plain form wins when both read.
+  for (const std::size_t trailer : {std::size_t{0}, kTruncationSizeSize}) {
+    if (file.size() < kMagicSize + kEndMarkerSize + trailer) break;
+    const std::size_t end = file.size() - trailer - kEndMarkerSize;
+    if (std::memcmp(file.data() + end, "EOF", kEndMarkerSize) != 0) continue;
+    const std::span<const std::uint8_t> records = file.subspan(kMagicSize, end - kMagicSize);
+    // With no ROM data nothing is written: this only walks.
+    const IpsResult walked = ApplyIpsRecords(records.data(), records.size(), nullptr, 0);
+    if (walked == IpsResult::Applied) {
+      patch.records = records;
+      patch.truncateTo.reset();
+      if (trailer != 0) patch.truncateTo = ReadBe24(file.data() + end + kEndMarkerSize);
+      return walked;
+    }
+    if (!firstRefusal) firstRefusal = walked;
+  }
+  return firstRefusal.value_or(IpsResult::NoEndMarker);
+}
+
+void PatchInPlainOrder(std::uint8_t* image, std::uint32_t dataSize, bool interleaved,
+                       const std::function<void(std::uint8_t* data, std::uint32_t dataSize)>& patch) {
+  const std::size_t blocks = (std::size_t{dataSize} + kSmdBlockSize - 1) / kSmdBlockSize;
+  if (interleaved && blocks > 0) SmdToPlain(image, blocks);
+  patch(image, dataSize);
+  if (interleaved) PlainToSmd(image, blocks);
 }
 
 void ApplyIpsPatchFile(const std::string& patchPath, std::uint8_t* buffer, std::uint32_t dataSize,

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace ql {
+#include "core/units.h"
 
-constexpr std::size_t kSmdBlockSize = 16384;
+namespace ql {
 
 // Converts `blocks` whole 16 KB blocks at the start of buffer (blocks >= 1).
 void SmdToPlain(std::uint8_t* buffer, std::size_t blocks);

@@ -1,5 +1,6 @@
 #include "rom/snes_header.h"
 
+#include "core/units.h"
 #include "rom/rom_size_text.h"
 
 namespace ql {
@@ -18,8 +19,6 @@ constexpr Candidate kCandidates[] = {
     {0xFFC0, true, false},
     {0x101C0, true, true},
 };
-
-constexpr std::uint32_t kBytesPerMbit = 131072;
 
 std::uint16_t ReadLe16(const SnesHeaderBlock& block, std::size_t at) {
   return static_cast<std::uint16_t>(block[at] | (block[at + 1] << 8));
@@ -69,7 +68,7 @@ HeaderTexts DescribeSnesHeader(const SnesHeaderBlock& block, bool hiRom, std::ui
   // The search keeps the code in 8..13; the mask only keeps other callers defined.
   const unsigned romShift = (block[SnesField::RomSizeCode] - 8u) & 31u;
   const std::uint32_t declaredMbit = 2u << romShift;
-  const auto fileMbit = static_cast<std::uint32_t>((std::uint64_t{dataSize} + kBytesPerMbit - 1) / kBytesPerMbit);
+  const auto fileMbit = static_cast<std::uint32_t>((std::uint64_t{dataSize} + kMbitBytes - 1) / kMbitBytes);
   texts.RomSize = RomSizeText(declaredMbit, fileMbit);
 
   const std::uint8_t sramCode = block[SnesField::SramSizeCode];

@@ -6,7 +6,9 @@
 #include "core/front_end.h"
 #include "core/state.h"
 #include "core/types.h"
+#include "core/units.h"
 #include "link/commands.h"
+#include "link/copier_addresses.h"
 #include "link/copier_ops.h"
 #include "link/handshake.h"
 #include "link/link_timeout.h"
@@ -23,10 +25,15 @@ namespace ql {
 namespace {
 
 constexpr const char* kCaption = TransferCaption::DownloadCartridge;
-constexpr std::uint16_t kSwcBlock = 8192;
-constexpr std::uint16_t kSmdBlock = 16384;
-// Offset of the SRAM size code (0xBFD8) in the page of bank 0, quarter 3.
-constexpr std::size_t kSramCodeInPage = 0x1FD8;
+constexpr std::uint16_t kSwcBlock = kSwcBlockSize;
+constexpr std::uint16_t kSmdBlock = kSmdBlockSize;
+// Where the SRAM size code lies in the page of bank 0, quarter 3.
+constexpr std::size_t kSramCodeInPage = CopierAddress::SwcCartridgeSramCode - CopierAddress::SwcHighWindow;
+// Pages of 16 KB in one 128 KB unit of the SMD cartridge size.
+constexpr std::uint32_t kSmdPagesPerUnit = 8;
+// SWC cartridge banks: LoROM reads 32 KB of each (the high window's four
+// pages); HiROM 64 KB (the low window's four pages of bank + 0x40 first).
+constexpr std::uint8_t kHiRomLowerBankOffset = 0x40;
 
 enum class CopyEnd { Finished, Cancelled, WriteFailed, ReadFailed };
 
@@ -56,7 +63,7 @@ class BlockCopier {
       ShowTransferError(CannotWriteText(path_, file_.Error()), kCaption);
       return false;
     }
-    done_ += length / 128;
+    done_ += length / kKilobitBytes;
     return true;
   }
 
@@ -78,13 +85,13 @@ std::string BankQuarter(std::uint8_t bank, std::uint8_t quarter) {
 }
 
 void CopySmdCartridge(BlockCopier& copier, std::uint8_t units) {
-  WriteMemoryByte(0x2001, 0);
+  WriteMemoryByte(CopierAddress::SmdModeRegister, SmdMode::Transfer);
   for (std::uint32_t u = 0; u < units; ++u) {
-    for (std::uint32_t q = 0; q < 8; ++q) {
-      const auto page = static_cast<std::uint8_t>((u * 8 + q) % 256);
+    for (std::uint32_t q = 0; q < kSmdPagesPerUnit; ++q) {
+      const auto page = static_cast<std::uint8_t>(u * kSmdPagesPerUnit + q);
       auto select = [page] { SelectPage(page); };
       auto where = [page] { return "page " + HexText(page, 2); };
-      if (!copier.Copy(select, 0x4000, kSmdBlock, where)) return;
+      if (!copier.Copy(select, CopierAddress::SmdLowWindow, kSmdBlock, where)) return;
     }
   }
 }
@@ -96,15 +103,17 @@ void CopySwcCartridge(BlockCopier& copier, OutputFile& file, std::vector<std::ui
   for (std::uint32_t b = 0; b < banks; ++b) {
     const auto bank = static_cast<std::uint8_t>(b);
     if (hiRom) {
-      const auto lowerBank = static_cast<std::uint8_t>(bank + 0x40);
-      for (std::uint8_t q = 0; q < 4; ++q) {
+      const auto lowerBank = static_cast<std::uint8_t>(bank + kHiRomLowerBankOffset);
+      for (std::uint8_t q = 0; q < kSwcPagesPerBank; ++q) {
         auto select = [lowerBank, q] { SelectBankPage(lowerBank, q); };
-        if (!copier.Copy(select, 0x2000, kSwcBlock, [lowerBank, q] { return BankQuarter(lowerBank, q); })) return;
+        auto where = [lowerBank, q] { return BankQuarter(lowerBank, q); };
+        if (!copier.Copy(select, CopierAddress::SwcLowWindow, kSwcBlock, where)) return;
       }
     }
-    for (std::uint8_t q = 0; q < 4; ++q) {
+    for (std::uint8_t q = 0; q < kSwcPagesPerBank; ++q) {
       auto select = [bank, q] { SelectBankPage(bank, q); };
-      if (!copier.Copy(select, 0xA000, kSwcBlock, [bank, q] { return BankQuarter(bank, q); })) return;
+      auto where = [bank, q] { return BankQuarter(bank, q); };
+      if (!copier.Copy(select, CopierAddress::SwcHighWindow, kSwcBlock, where)) return;
       if (!sramCodeKnown && b == 0 && q == 3) {
         const std::uint8_t mode = SwcModeByteFor(buffer[kSramCodeInPage], headerBlocks, hiRom);
         sramCodeKnown = true;
@@ -168,8 +177,9 @@ void RunCartridgeDownload(CartridgeDownload& download) {
   }
   download.fileCreated = true;
 
-  const std::uint32_t headerBlocks = smd ? size * 8u : size * (hiRom ? 8u : 4u);
-  const std::uint32_t total = smd ? size * 1024u : size * (hiRom ? 512u : 256u);
+  const std::uint32_t swcPagesPerBank = hiRom ? 2 * kSwcPagesPerBank : kSwcPagesPerBank;
+  const std::uint32_t headerBlocks = size * (smd ? kSmdPagesPerUnit : swcPagesPerBank);
+  const std::uint32_t total = headerBlocks * (smd ? kSmdBlock : kSwcBlock) / kKilobitBytes;
   std::uint8_t mode = 0;
   bool sramCodeKnown = true;
   if (!smd) {

@@ -1,3 +1,4 @@
+#include "link/copier_addresses.h"
 #include "transfer/cartridge_probe.h"
 
 #include "link/commands.h"
@@ -12,12 +13,12 @@ std::optional<std::uint8_t> ReadCheckedByte(std::uint16_t address, int attempts)
   return std::nullopt;
 }
 
-std::optional<std::uint8_t> ReadSmdCartridgeUnits() { return ReadCheckedByte(0xDFF1); }
+std::optional<std::uint8_t> ReadSmdCartridgeUnits() { return ReadCheckedByte(CopierAddress::SmdCartridgeUnits); }
 
 std::optional<std::uint8_t> ReadCartridgeSramSizeCode() {
   SelectBankPage(0, 3);
-  WriteMemoryByte(0xE00C, 0);
-  return ReadCheckedByte(0xBFD8);
+  WriteMemoryByte(CopierAddress::SwcCartridgeSelect, 0);
+  return ReadCheckedByte(CopierAddress::SwcCartridgeSramCode);
 }
 
 }  // namespace ql

@@ -14,9 +14,9 @@ constexpr int kProbeReadAttempts = 3;
 // times; nullopt when none did. Lets LinkTimeout through.
 std::optional<std::uint8_t> ReadCheckedByte(std::uint16_t address, int attempts = kProbeReadAttempts);
 
-// SMD: the cartridge size in 128 KB units (0 = none) from 0xDFF1.
+// SMD: the cartridge size in 128 KB units (0 = none).
 std::optional<std::uint8_t> ReadSmdCartridgeUnits();
-// SWC: the SRAM size code of the cartridge's internal header (0xBFD8 in page (0, 3)).
+// SWC: the SRAM size code of the cartridge's internal header.
 std::optional<std::uint8_t> ReadCartridgeSramSizeCode();
 
 }  // namespace ql

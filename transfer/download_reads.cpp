@@ -25,8 +25,8 @@ std::string DownloadReads::DisagreeingBlockText(const std::string& where) {
 
 void DownloadReads::ShowSummary() const {
   const std::string blocks = std::to_string(blocks_) + (blocks_ == 1 ? " block" : " blocks");
-  UI().ShowMessage("Verified: " + blocks + " read until two reads in a row agreed; " +
-                       std::to_string(blocksReadMore_) + " of them needed more than two reads.",
+  UI().ShowMessage("Verified: " + blocks + " read until two reads in a row agreed; " + std::to_string(blocksReadMore_) +
+                       " of them needed more than two reads.",
                    caption_, MessageIcon::Information);
 }
 

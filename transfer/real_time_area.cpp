@@ -1,3 +1,5 @@
+#include "core/units.h"
+#include "link/copier_addresses.h"
 #include "transfer/real_time_area.h"
 
 #include "link/commands.h"
@@ -6,14 +8,15 @@
 namespace ql {
 
 RealTimeAreaPlace LocateRealTimeArea() {
-  if (HasRealTimeSaveSupport()) return {0, 0xA000};
-  return {FindTopDramBank(), 0x8000};
+  if (HasRealTimeSaveSupport()) return {0, CopierAddress::SwcHighWindow};
+  return {FindTopDramBank(), CopierAddress::DramWindow};
 }
 
 void SelectRealTimePage(const RealTimeAreaPlace& place, std::uint32_t page) {
-  SelectBankPage(static_cast<std::uint8_t>(place.baseBank + page / 4), static_cast<std::uint8_t>(page % 4));
+  SelectBankPage(static_cast<std::uint8_t>(place.baseBank + page / kSwcPagesPerBank),
+                 static_cast<std::uint8_t>(page % kSwcPagesPerBank));
   // In DRAM the area lies above the first 4 MB.
-  if (place.window == 0x8000) WriteMemoryByte(0xC010, 1);
+  if (place.window == CopierAddress::DramWindow) WriteMemoryByte(CopierAddress::SwcDramHighPages, 1);
 }
 
 }  // namespace ql

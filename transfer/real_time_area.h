@@ -1,17 +1,19 @@
 // Where the SWC keeps its real-time save area: pages 0 to 31 behind the
-// 0xA000 window on a copier with the "SUB" signature, otherwise eight DRAM
-// banks from FindTopDramBank behind the 0x8000 window. The same map serves
+// high window on a copier with the "SUB" signature, otherwise eight DRAM
+// banks from FindTopDramBank behind the DRAM window. The same map serves
 // the upload and the download.
 #pragma once
 
 #include <cstdint>
 
+#include "core/units.h"
+
 namespace ql {
 
-constexpr std::uint32_t kRealTimePageSize = 8192;
+constexpr std::uint32_t kRealTimePageSize = kSwcBlockSize;
 constexpr std::uint32_t kRealTimeAreaPages = 32;
 constexpr std::uint32_t kRealTimeAreaSize = kRealTimePageSize * kRealTimeAreaPages;  // 262,144
-constexpr std::uint32_t kRealTimeAreaKilobits = kRealTimeAreaSize / 128;             // 2048
+constexpr std::uint32_t kRealTimeAreaKilobits = kRealTimeAreaSize / kKilobitBytes;     // 2048
 
 struct RealTimeAreaPlace {
   std::uint8_t baseBank;

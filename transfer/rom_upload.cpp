@@ -5,7 +5,9 @@
 
 #include "core/state.h"
 #include "core/types.h"
+#include "core/units.h"
 #include "link/commands.h"
+#include "link/copier_addresses.h"
 #include "link/handshake.h"
 #include "link/link_timeout.h"
 #include "rom/ips_patch.h"
@@ -19,14 +21,14 @@
 namespace ql {
 namespace {
 
-constexpr std::uint32_t kSwcBlockSize = 8192;
-constexpr std::uint32_t kSmdBlockBytes = 16384;
-constexpr std::uint32_t kSwcKilobitsPerBlock = 64;
-constexpr std::uint32_t kSmdKilobitsPerBlock = 128;
+constexpr std::uint32_t kSwcKilobitsPerBlock = kSwcBlockSize / kKilobitBytes;
+constexpr std::uint32_t kSmdKilobitsPerBlock = kSmdBlockSize / kKilobitBytes;
 // The largest images the loader accepts: 48 Mbit for the SWC, 32 Mbit for the SMD.
-constexpr long long kSwcMaxData = 6 * 1024 * 1024;
-constexpr long long kSmdMaxData = 4 * 1024 * 1024;
+constexpr long long kSwcMaxData = 48LL * kMbitBytes;
+constexpr long long kSmdMaxData = 32LL * kMbitBytes;
 constexpr std::uint8_t kRomHeaderSramSizeOffset = 0x18;
+// Blocks beyond the first 512 (4 MB) lie above the SWC's upper DRAM line.
+constexpr std::uint32_t kSwcBlocksPerDramHalf = 512;
 
 }  // namespace
 
@@ -48,25 +50,44 @@ std::uint8_t SwcModeByteFor(std::uint8_t sramSizeCode, std::uint32_t blocks, boo
   return mode;
 }
 
+void RecordUploadedImage(std::uint32_t dataSize) {
+  const std::uint32_t blockSize = SelectedDevice == kDeviceSmd ? kSmdBlockSize : kSwcBlockSize;
+  RomBlockCount = (dataSize + blockSize - 1) / blockSize;
+  if (SelectedDevice == kDeviceSwc) {
+    SwcModeByte = SwcModeByteFor(RomHeader[kRomHeaderSramSizeOffset], RomBlockCount, RomIsHiRom);
+  }
+}
+
+bool RecordLoadedRomForExecute() {
+  InputFile file(RomPath);
+  if (!InputOpened(file, RomPath, TransferCaption::Execute)) return false;
+  const long long skip = RomHasCopierHeader ? static_cast<long long>(kCopierHeaderSize) : 0;
+  const long long fileSize = file.Size();
+  if (fileSize <= skip) {
+    ShowTransferError(FileChangedText(RomPath), TransferCaption::Execute);
+    return false;
+  }
+  RecordUploadedImage(static_cast<std::uint32_t>(fileSize - skip));
+  return true;
+}
+
 bool SendRomSwc(const std::uint8_t* data, std::uint32_t dataSize) {
-  const std::uint32_t blocks = (dataSize + kSwcBlockSize - 1) / kSwcBlockSize;
-  RomBlockCount = blocks;
-  SwcModeByte = SwcModeByteFor(RomHeader[kRomHeaderSramSizeOffset], blocks, RomIsHiRom);
+  RecordUploadedImage(dataSize);
+  const std::uint32_t blocks = RomBlockCount;
   std::uint8_t header[kCopierHeaderSize];
   FillCopierHeader(header, static_cast<std::uint16_t>(blocks), SwcModeByte, CopierFileType::SwcRom);
 
   bool complete = false;
   try {
     SelectBankPage(0, 0);
-    WriteMemoryBlock(0x0400, header, kCopierHeaderSize);
+    WriteMemoryBlock(CopierAddress::SwcUploadHeader, header, kCopierHeaderSize);
     std::uint32_t i = 0;
     for (; i < blocks; ++i) {
       if (CancelRequested) break;
       ShowTransferProgress("ROM", i * kSwcKilobitsPerBlock, blocks * kSwcKilobitsPerBlock);
-      // Above 4 MB the copier switches its upper address line.
-      WriteMemoryByte(0xC010, static_cast<std::uint8_t>(i / 512));
-      SelectBankPage(static_cast<std::uint8_t>(i / 4), static_cast<std::uint8_t>(i % 4));
-      WriteMemoryBlock(0x8000, data + i * kSwcBlockSize, kSwcBlockSize);
+      WriteMemoryByte(CopierAddress::SwcDramHighPages, static_cast<std::uint8_t>(i / kSwcBlocksPerDramHalf));
+      SelectBankPage(static_cast<std::uint8_t>(i / kSwcPagesPerBank), static_cast<std::uint8_t>(i % kSwcPagesPerBank));
+      WriteMemoryBlock(CopierAddress::DramWindow, data + i * kSwcBlockSize, kSwcBlockSize);
     }
     complete = i == blocks && (!VerifyUploads || ReadBackRomSwc(header, data, blocks));
   } catch (const LinkTimeout&) {
@@ -77,22 +98,22 @@ bool SendRomSwc(const std::uint8_t* data, std::uint32_t dataSize) {
 }
 
 bool SendRomSmd(const std::uint8_t* data, std::uint32_t dataSize) {
-  const std::uint32_t blocks = (dataSize + kSmdBlockBytes - 1) / kSmdBlockBytes;
-  RomBlockCount = blocks;
+  RecordUploadedImage(dataSize);
+  const std::uint32_t blocks = RomBlockCount;
   std::uint8_t header[kCopierHeaderSize];
   // The SMD header carries the block count in one byte only.
   FillCopierHeader(header, static_cast<std::uint16_t>(blocks % 256), 0, CopierFileType::SmdRom);
 
   bool complete = false;
   try {
-    WriteMemoryBlock(0xDC00, header, kCopierHeaderSize);
-    WriteMemoryByte(0x2001, 0);
+    WriteMemoryBlock(CopierAddress::SmdUploadHeader, header, kCopierHeaderSize);
+    WriteMemoryByte(CopierAddress::SmdModeRegister, SmdMode::Transfer);
     std::uint32_t i = 0;
     for (; i < blocks; ++i) {
       if (CancelRequested) break;
       ShowTransferProgress("ROM", i * kSmdKilobitsPerBlock, blocks * kSmdKilobitsPerBlock);
       SelectPage(static_cast<std::uint8_t>(i));
-      WriteMemoryBlock(0x8000, data + i * kSmdBlockBytes, kSmdBlockBytes);
+      WriteMemoryBlock(CopierAddress::DramWindow, data + i * kSmdBlockSize, kSmdBlockSize);
     }
     complete = i == blocks && (!VerifyUploads || ReadBackRomSmd(header, data, blocks));
   } catch (const LinkTimeout&) {
@@ -120,7 +141,7 @@ bool UploadRom(bool applyPatch) {
     return false;
   }
 
-  const std::uint32_t blockSize = smd ? kSmdBlockBytes : kSwcBlockSize;
+  const std::uint32_t blockSize = smd ? kSmdBlockSize : kSwcBlockSize;
   const std::uint32_t size = static_cast<std::uint32_t>(dataSize);
   const std::uint32_t rounded = (size + blockSize - 1) / blockSize * blockSize;
   std::vector<std::uint8_t> image;
@@ -147,7 +168,7 @@ bool UploadRom(bool applyPatch) {
     return SendRomSwc(image.data(), size);
   }
   // The copier takes interleaved data; the patch counts in plain order.
-  const std::size_t smdBlocks = rounded / kSmdBlockBytes;
+  const std::size_t smdBlocks = rounded / kSmdBlockSize;
   if (applyPatch) {
     if (RomHasCopierHeader) SmdToPlain(image.data(), smdBlocks);
     ApplyIpsPatch(image.data(), size);

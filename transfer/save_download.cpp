@@ -5,7 +5,10 @@
 #include "core/front_end.h"
 #include "core/state.h"
 #include "core/types.h"
+#include "core/units.h"
 #include "link/commands.h"
+#include "link/copier_addresses.h"
+#include "link/copier_ops.h"
 #include "link/handshake.h"
 #include "link/link_timeout.h"
 #include "transfer/copier_file_header.h"
@@ -19,9 +22,8 @@
 namespace ql {
 namespace {
 
-constexpr std::uint32_t kSramImageSize = 32768;
-constexpr std::uint32_t kSwcSramPage = 8192;
-constexpr std::uint32_t kSmdSramHalf = 16384;
+// The SMD shows its SRAM in two halves of one 16 KB page each.
+constexpr std::uint32_t kSmdSramHalf = kSmdBlockSize;
 
 // Asks for the file, allocates the zeroed buffer and creates the file; false
 // when the dialog was cancelled (silently) or a step failed (with a message).
@@ -58,24 +60,23 @@ void FinishDownload(OutputFile& file, const std::string& path, const char* capti
 bool ReadSramImage(std::uint8_t* image, const char* caption) {
   DownloadReads reads(caption);
   if (SelectedDevice == kDeviceSmd) {
-    for (std::uint32_t offset = 0; offset < kSramImageSize; offset += kSmdSramHalf) {
-      ShowTransferProgress("SRAM", offset / 128, 256);
-      const auto address = static_cast<std::uint16_t>(0x4000 + offset);
+    for (std::uint32_t offset = 0; offset < kSramSize; offset += kSmdSramHalf) {
+      ShowTransferProgress("SRAM", offset / kKilobitBytes, kSramSize / kKilobitBytes);
+      const std::uint16_t address = offset == 0 ? CopierAddress::SmdLowWindow : CopierAddress::DramWindow;
       // Both halves are always in view: there is no page to select.
-      if (!reads.Read([] {}, address, image + offset, kSmdSramHalf, [address] { return "copier address " + HexText(address, 4) + " (SRAM)"; })) {
-        return false;
-      }
+      auto where = [address] { return "copier address " + HexText(address, 4) + " (SRAM)"; };
+      if (!reads.Read([] {}, address, image + offset, kSmdSramHalf, where)) return false;
     }
   } else {
-    SelectBankPage(0, 0);
-    WriteMemoryByte(0xE00D, 0);
-    WriteMemoryByte(0xC008, 0);
-    for (std::uint8_t q = 0; q < 4; ++q) {
+    SelectSwcSram();
+    for (std::uint8_t q = 0; q < kSramSize / kSwcBlockSize; ++q) {
       if (CancelRequested) return true;
-      ShowTransferProgress("SRAM", q * 64u, 256);
-      auto select = [q] { SelectBankPage(0x40, q); };
-      auto where = [q] { return "SRAM page " + HexText(0x100u + q, 3); };
-      if (!reads.Read(select, 0x2000, image + q * kSwcSramPage, kSwcSramPage, where)) return false;
+      ShowTransferProgress("SRAM", q * kSwcBlockSize / kKilobitBytes, kSramSize / kKilobitBytes);
+      auto select = [q] { SelectBankPage(CopierAddress::SwcSramBank, q); };
+      auto where = [q] { return "SRAM page " + HexText(CopierAddress::SwcSramBank * kSwcPagesPerBank + q, 3); };
+      if (!reads.Read(select, CopierAddress::SwcLowWindow, image + q * kSwcBlockSize, kSwcBlockSize, where)) {
+        return false;
+      }
     }
   }
   if (reads.Verifying()) reads.ShowSummary();
@@ -90,7 +91,7 @@ void DownloadSram() {
   std::vector<std::uint8_t> buffer;
   OutputFile file;
   // Zeroed buffer: pages a cancel leaves unread are written as zeros.
-  if (!PrepareDownload(request, buffer, kSramImageSize, file, caption)) return;
+  if (!PrepareDownload(request, buffer, kSramSize, file, caption)) return;
   const std::string& path = request.fileName;
 
   bool failed = false;
@@ -98,13 +99,13 @@ void DownloadSram() {
     FillCopierHeader(buffer.data(), 0, 0,
                      SelectedDevice == kDeviceSmd ? CopierFileType::SmdSram : CopierFileType::SwcSram);
     WriteChecked(file, buffer.data(), kCopierHeaderSize, path, caption, failed);
-    buffer.assign(kSramImageSize, 0);
+    buffer.assign(kSramSize, 0);
   }
   if (!failed) {
     try {
       // The image is written in one piece: a block that never arrives
       // intact leaves the file without data, as a time-out does.
-      if (ReadSramImage(buffer.data(), caption)) WriteChecked(file, buffer.data(), kSramImageSize, path, caption, failed);
+      if (ReadSramImage(buffer.data(), caption)) WriteChecked(file, buffer.data(), kSramSize, path, caption, failed);
     } catch (const LinkTimeout&) {
       ReportLinkTimeout();
     }
@@ -132,7 +133,7 @@ void DownloadRealTimeSave() {
           stopped = true;
           break;
         }
-        ShowTransferProgress("Real-time", j * 64, kRealTimeAreaKilobits);
+        ShowTransferProgress("Real-time", j * kRealTimePageSize / kKilobitBytes, kRealTimeAreaKilobits);
         auto select = [&place, j] { SelectRealTimePage(place, j); };
         auto where = [j] { return "page " + std::to_string(j) + " of the real-time save area"; };
         stopped = !reads.Read(select, place.window, buffer.data(), kRealTimePageSize, where) ||
@@ -140,7 +141,7 @@ void DownloadRealTimeSave() {
       }
       if (!stopped && reads.Verifying()) reads.ShowSummary();
       // Only a complete download closes the real-time session.
-      if (!stopped) SendFunction(3, 0, 0, 0);
+      if (!stopped) SendFunction(CopierFunction::EndRealTime, 0, 0, 0);
     } catch (const LinkTimeout&) {
       ReportLinkTimeout();
     }

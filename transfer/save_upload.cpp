@@ -5,7 +5,9 @@
 
 #include "core/state.h"
 #include "core/types.h"
+#include "core/units.h"
 #include "link/commands.h"
+#include "link/copier_addresses.h"
 #include "link/copier_ops.h"
 #include "link/handshake.h"
 #include "link/link_timeout.h"
@@ -18,11 +20,8 @@
 namespace ql {
 namespace {
 
-constexpr std::uint32_t kSwcPageSize = 8192;
-constexpr std::uint32_t kSmdHalfSize = 16384;
-constexpr std::uint8_t kSramBank = 0x40;  // with the block index as quarter: pages 0x100, 0x101, ...
-
-constexpr long long kSramCapacity = 32768;
+// The SMD shows its SRAM in two halves of one 16 KB page each.
+constexpr std::uint32_t kSmdHalfSize = kSmdBlockSize;
 
 // Reads length bytes at offset into a zeroed buffer of bufferSize bytes; shows
 // the step's message and returns false when that fails.
@@ -59,14 +58,14 @@ bool UploadSram() {
     ShowTransferError(SramFileEmptyText(path), TransferCaption::UploadSram);
     return false;
   }
-  if (dataSize > kSramCapacity) {
+  if (dataSize > kSramSize) {
     ShowTransferError(FileTooLargeText(path), TransferCaption::UploadSram);
     return false;
   }
 
   const bool smd = SelectedDevice == kDeviceSmd;
   const std::uint32_t size = static_cast<std::uint32_t>(dataSize);
-  const std::uint32_t unit = smd ? kSmdHalfSize : kSwcPageSize;
+  const std::uint32_t unit = smd ? kSmdHalfSize : kSwcBlockSize;
   std::vector<std::uint8_t> buffer;
   if (!LoadStepData(file, path, skip, size, (size + unit - 1) / unit * unit, buffer, TransferCaption::UploadSram)) {
     return false;
@@ -76,19 +75,17 @@ bool UploadSram() {
   bool complete = false;
   try {
     if (smd) {
-      WriteMemoryByte(0x2001, 4);
+      WriteMemoryByte(CopierAddress::SmdModeRegister, SmdMode::Sram);
       for (std::uint32_t i = 0; i < 2; ++i) {
-        ShowTransferProgress("SRAM", i * 128, size / 128);
+        ShowTransferProgress("SRAM", i * kSmdHalfSize / kKilobitBytes, size / kKilobitBytes);
         // Data of 16 KB or less goes to both halves.
         const std::uint8_t* half = buffer.data() + (i == 1 && size > kSmdHalfSize ? kSmdHalfSize : 0);
-        WriteMemoryBlock(static_cast<std::uint16_t>((i + 1) * 0x4000), half, kSmdHalfSize);
+        WriteMemoryBlock(i == 0 ? CopierAddress::SmdLowWindow : CopierAddress::DramWindow, half, kSmdHalfSize);
       }
       complete = !VerifyUploads ||
                  ReadBackSramSmd(buffer.data(), buffer.data() + (size > kSmdHalfSize ? kSmdHalfSize : 0));
     } else {
-      SelectBankPage(0, 0);
-      WriteMemoryByte(0xE00D, 0);
-      WriteMemoryByte(0xC008, 0);
+      SelectSwcSram();
       std::uint32_t i = 0;
       bool cancelled = false;
       do {
@@ -96,17 +93,17 @@ bool UploadSram() {
           cancelled = true;
           break;
         }
-        ShowTransferProgress("SRAM", i * 64, size / 128);
-        SelectBankPage(kSramBank, static_cast<std::uint8_t>(i));
-        WriteMemoryBlock(0x2000, buffer.data() + i * kSwcPageSize, kSwcPageSize);
+        ShowTransferProgress("SRAM", i * kSwcBlockSize / kKilobitBytes, size / kKilobitBytes);
+        SelectBankPage(CopierAddress::SwcSramBank, static_cast<std::uint8_t>(i));
+        WriteMemoryBlock(CopierAddress::SwcLowWindow, buffer.data() + i * kSwcBlockSize, kSwcBlockSize);
         ++i;
-      } while (i * kSwcPageSize < size);
+      } while (i * kSwcBlockSize < size);
       complete = !cancelled && (!VerifyUploads || ReadBackSramSwc(buffer.data(), i));
     }
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
   }
-  ShowTransferProgress("SRAM", size / 128, size / 128);
+  ShowTransferProgress("SRAM", size / kKilobitBytes, size / kKilobitBytes);
   return complete;
 }
 
@@ -136,14 +133,14 @@ bool UploadRealTimeSave() {
         cancelled = true;
         break;
       }
-      ShowTransferProgress("Real-time", j * 64, kRealTimeAreaKilobits);
+      ShowTransferProgress("Real-time", j * kRealTimePageSize / kKilobitBytes, kRealTimeAreaKilobits);
       SelectRealTimePage(place, j);
       WriteMemoryBlock(place.window, area.data() + j * kRealTimePageSize, kRealTimePageSize);
     }
     const bool readBackSame = cancelled || !VerifyUploads || ReadBackRealTimeArea(place, area.data());
     // A cancelled upload still closes the real-time session, and so does one that read back different.
     ShowTransferProgress("Real-time", kRealTimeAreaKilobits, kRealTimeAreaKilobits);
-    SendFunction(3, 0, 0, 0);
+    SendFunction(CopierFunction::EndRealTime, 0, 0, 0);
     complete = !cancelled && readBackSame;
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();

@@ -8,8 +8,6 @@
 
 namespace ql {
 
-const char* const kNoCartridgeText = "No game cartridge is detected";
-
 void ShowTransferProgress(const char* label, std::uint32_t done, std::uint32_t total) {
   UI().ShowProgress(std::string(label) + " " + std::to_string(done) + "/" + std::to_string(total), done, total);
 }

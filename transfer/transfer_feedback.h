@@ -44,6 +44,5 @@ std::string OutOfMemoryText(const std::string& path);
 std::string CannotCreateText(const std::string& path, const std::string& reason);
 std::string CannotWriteText(const std::string& path, const std::string& reason);
 std::string CartridgeSizeUnreadableText();
-extern const char* const kNoCartridgeText;
 
 }  // namespace ql

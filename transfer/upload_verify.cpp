@@ -34,8 +34,8 @@ bool UploadReadBack::Differs(const std::string& what, std::uint16_t address, std
 
 std::string UploadReadBack::DifferenceText(const std::string& what, std::uint16_t address, std::uint8_t sent,
                                            std::uint8_t read) {
-  return "The copier does not hold what was sent: the block at " + what + " differs at copier address " + HexText(address, 4) +
-         " (sent " + HexText(sent, 2) + ", read back " + HexText(read, 2) +
+  return "The copier does not hold what was sent: the block at " + what + " differs at copier address " +
+         HexText(address, 4) + " (sent " + HexText(sent, 2) + ", read back " + HexText(read, 2) +
          ").\nThe upload stopped; nothing was started. Check the cable and the copier, then upload again.";
 }
 

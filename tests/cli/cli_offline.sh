@@ -69,6 +69,14 @@ expect_py "a name with control, quote, backslash and high bytes: JSON is ASCII o
 raw = open('odd.json', 'rb').read(); import json
 print(raw.isascii() and json.loads(raw)['Name'] == 'A\x01\"\\\\\xe9\x7f\x1bB' + ' ' * 13
       and open('odd.txt', 'rb').read().split(b'\n')[1] == b'Name: A\\\\x01\"\\\\\xe9\\\\x7F\\\\x1BB' + b' ' * 13)"
+"$MAKE_ROM" snes --name-hex cea9c3a920c3bc "$(printf 'm\xc3\xbcnze.sfc')"
+cp "$(printf 'm\xc3\xbcnze.sfc')" "$(printf 'bad\xff.sfc')"
+"$QUILLON" info --json "$(printf 'm\xc3\xbcnze.sfc')" >utf8.json
+"$QUILLON" info --json "$(printf 'bad\xff.sfc')" >bad.json
+expect_py "JSON: valid UTF-8 in names and headers as it is, other bytes as \\u00XX" "
+raw = open('utf8.json', 'rb').read(); import json
+print(b'\"m\xc3\xbcnze.sfc\"' in raw and json.loads(raw)['Name'].startswith('\u03a9\u00e9 \u00fc')
+      and b'\"bad\\\\u00ff.sfc\"' in open('bad.json', 'rb').read())"
 q 0 info other.srm
 expect_eq "an SRAM file alone" "SRAM File: other.srm" "$OUT"
 
@@ -144,5 +152,67 @@ for args in "plain genesis.bin x.bin" "smd lorom.smc x.smd" "smd g2.bin g2.bin";
 done
 check "no output for refusals" test ! -e x.smd -a ! -e x.bin
 expect_same_file "IN untouched" genesis.bin g2.bin
+
+# Output that cannot be written is a failure.
+for args in "info lorom.smc" "info --json lorom.smc"; do
+  # shellcheck disable=SC2086
+  "$QUILLON" $args >/dev/full 2>full.err
+  expect_eq "$args to a full disk: exit status" 1 $?
+  expect_contains "$args to a full disk: message" "standard output could not be written completely" "$(cat full.err)"
+done
+
+# Inputs that are not regular files are refused at once, also as companions.
+mkfifo fifo.smc && mkdir -p fifocomp dir.smc && cp lorom.smc fifocomp/ && mkfifo fifocomp/lorom.srm
+for input in fifo.smc dir.smc /dev/zero; do
+  OUT=$(timeout 10 "$QUILLON" info "$input" 2>&1)
+  expect_eq "info $input: refused, without waiting" 1 $?
+done
+OUT=$(timeout 10 "$QUILLON" info fifocomp/lorom.smc)
+expect_eq "a FIFO beside the ROM is no companion, and no wait" "0 $LOROM" "$? $OUT"
+q 1 patch lorom.smc fifo.smc fifo.out
+expect_contains "a FIFO as PATCH" "fifo.smc: is a FIFO" "$ERR"
+
+# OUT: a link is written through and kept, a FIFO or device refused, the mode kept.
+cp lorom.smc target.smc && chmod 640 target.smc && ln -s target.smc out-link.smc
+mkdir sub && ln -s ../target.smc sub/rel-link.smc
+q 0 patch plain.sfc fix.ips out-link.smc
+expect_same_file "through a link: the target holds the patched image" target.smc out.sfc
+check "the link is still a link" test -L out-link.smc
+expect_eq "the target keeps its mode" 640 "$(stat -c %a target.smc)"
+q 0 convert --to smd genesis.bin sub/rel-link.smc
+expect_same_file "through a relative link in another folder" target.smc genesis.smd
+check "that link is kept too" test -L sub/rel-link.smc
+ln -s nowhere.smc dangling.smc
+q 0 patch plain.sfc fix.ips dangling.smc
+expect_same_file "a dangling link: its target is created" nowhere.smc out.sfc
+mkfifo out.fifo
+for out in out.fifo /dev/null dir.smc; do
+  OUT=$(timeout 10 "$QUILLON" patch plain.sfc fix.ips "$out" 2>&1)
+  expect_eq "OUT $out refused at once" 1 $?
+  expect_contains "OUT $out: why" "refused; name a regular file" "$OUT"
+done
+check "the FIFO is still a FIFO" test -p out.fifo
+expect_eq "no temporary file beside refused outputs" "" "$(ls -a | grep -F '.XXXXXX'; ls -a | grep -E '^(out\.fifo|null)\.')"
+
+# The common extension: a three-byte size after "EOF" shortens OUT, never lengthens it.
+python3 -c "
+import struct
+rec = struct.pack('>I', 0x210)[1:] + struct.pack('>H', 4) + b'ABCD'
+open('trunc.ips', 'wb').write(b'PATCH' + rec + b'EOF' + struct.pack('>I', 512 + 0x20000)[1:])
+open('grow.ips', 'wb').write(b'PATCH' + rec + b'EOF' + struct.pack('>I', 0xFFFFFF)[1:])
+open('cutrec.ips', 'wb').write(b'PATCH' + rec[:7] + b'EOF')"
+q 0 patch lorom.smc trunc.ips trunc.smc
+expect_py "patched, then cut to the size after EOF (it counts with the copier header)" \
+  "$(patched lorom.smc trunc.smc "a[0x210:0x214] = b'ABCD'; del a[512 + 0x20000:]")"
+q 0 patch plain.sfc trunc.ips trunc.sfc
+expect_py "the same data size for an image without copier header" \
+  "$(patched plain.sfc trunc.sfc "a[0x10:0x14] = b'ABCD'; del a[0x20000:]")"
+q 0 patch lorom.smc grow.ips grow.smc
+expect_py "a larger size never lengthens OUT" "$(patched lorom.smc grow.smc "a[0x210:0x214] = b'ABCD'")"
+q 1 --device smd patch genesis.smd trunc.ips trunc.smd
+expect_contains "an SMD file is not cut into part of a block" "convert --to plain" "$ERR"
+q 1 patch lorom.smc cutrec.ips cut.smc
+expect_contains "a record cut by EOF is refused, not half applied" "damaged IPS patch" "$ERR"
+check "no OUT for refused patches" test ! -e trunc.smd -a ! -e cut.smc
 
 finish

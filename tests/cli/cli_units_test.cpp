@@ -141,14 +141,41 @@ TEST(Progress, RedrawModeRewritesOneLineAndErasesItForMessagesAndAtTheEnd) {
             "no line drawn now\n\r\033[KSRAM 0/256 [------------------------]   0%\r\033[K");
 }
 
-TEST(Escaping, JsonAndTerminalTextOfRawHeaderBytes) {
-  EXPECT_EQ(JsonString("a\"b\\c\b\f\n\r\t"), R"("a\"b\\c\b\f\n\r\t")");
-  EXPECT_EQ(JsonString("\0\x1f ~\x7f\x80\xe9\xff"s), R"("\u0000\u001f ~\u007f\u0080\u00e9\u00ff")");
-  std::string all;
-  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-  for (char c : JsonString(all)) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "raw byte " << int(c);
+TEST(Escaping, JsonKeepsUtf8AndEscapesOtherBytesAndControls) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\"b\\c\b\f\n\r\t", R"("a\"b\\c\b\f\n\r\t")"},
+      {"\0\x1f ~\x7f"s, R"("\u0000\u001f ~\u007f")"},
+      // Valid UTF-8, two to four bytes: as it is.
+      {"\xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xae", "\"\xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xae\""},
+      // C1 controls are characters a terminal acts on: escaped, as the same character.
+      {"\xc2\x9b\xc2\xa0", "\"\\u009b\xc2\xa0\""},
+      // Not UTF-8: lone bytes, a cut sequence, overlong, surrogate, past U+10FFFF.
+      {"\x80\xe9\xff", R"("\u0080\u00e9\u00ff")"},
+      {"\xe2\x82", R"("\u00e2\u0082")"},
+      {"\xc0\xaf\xe0\x80\xaf", R"("\u00c0\u00af\u00e0\u0080\u00af")"},
+      {"\xed\xa0\x80", R"("\u00ed\u00a0\u0080")"},
+      {"\xf4\x90\x80\x80", R"("\u00f4\u0090\u0080\u0080")"},
+      {"\xf4\x8f\xbf\xbf", "\"\xf4\x8f\xbf\xbf\""},
+  };
+  for (const auto& [bytes, json] : cases) EXPECT_EQ(JsonString(bytes), json) << bytes;
   EXPECT_EQ(TerminalText("\x1b[2Ja\x7f\x01z"), "\\x1B[2Ja\\x7F\\x01z");
   EXPECT_EQ(TerminalText("\xe9\\\" ~"), "\xe9\\\" ~");
+}
+
+TEST(Progress, AFailedStepLeavesNoFinishedLine) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  ProgressLine line(file, ProgressLine::Mode::Lines);
+  CliFrontEnd ui(line);
+  ui.ShowProgress("ROM 0/2048", 0, 2048);
+  ui.ShowMessage("LPT read timeout", "SWC Interface", MessageIcon::Stop);
+  ui.ShowProgress("ROM 2048/2048", 2048, 2048);  // the step's closing update
+  ui.ShowProgress("", 0, 0);
+  std::rewind(file);
+  std::string text;
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  std::fclose(file);
+  EXPECT_EQ(text, "ROM 0/2048 [------------------------]   0%\n") << text;
 }
 
 TEST(Probe, StatusBitsAreDecoded) {

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 
 #include "tests/emulator/pc_side.h"
 
@@ -13,12 +12,6 @@ namespace ql::emu::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-  std::stringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
 
 std::size_t Count(const std::string& text, const std::string& part) {
   std::size_t count = 0;

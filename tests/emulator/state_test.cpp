@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 
 #include "tests/emulator/pc_side.h"
 
@@ -11,12 +10,6 @@ namespace ql::emu::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-  std::stringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
 
 class StateFolder : public ::testing::Test {
  protected:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "core/state.h"
 #include "tests/rom/rom_test_support.h"
 
@@ -30,6 +32,7 @@ TEST(IpsRecords, WalkTable) {
     const char* what;
     Bytes records;
     std::vector<std::pair<std::size_t, std::uint8_t>> changed;
+    IpsResult result = IpsResult::Applied;
   };
   const Case cases[] = {
       {"offset 0x200 is the first ROM byte", Record(0x200, {0xA0, 0xA1}), {{0, 0xA0}, {1, 0xA1}}},
@@ -44,10 +47,16 @@ TEST(IpsRecords, WalkTable) {
       {"later record wins",
        Cat(Cat(Record(0x204, {0x11, 0x12}), RunRecord(0x205, 3, 0x22)), Record(0x206, {0x33})),
        {{4, 0x11}, {5, 0x22}, {6, 0x33}, {7, 0x22}}},
-      {"record cut by the patch end", Cut(Record(0x200, {0xC0, 0xC1, 0xC2, 0xC3}), 2), {{0, 0xC0}, {1, 0xC1}}},
+      {"record cut by the patch end",
+       Cut(Record(0x200, {0xC0, 0xC1, 0xC2, 0xC3}), 2),
+       {{0, 0xC0}, {1, 0xC1}},
+       IpsResult::RecordPastEnd},
       {"run cut by the patch end ends the walk",
        Cut(Cat(Record(0x200, {0xD0}), RunRecord(0x210, 4, 0xDD)), 1),
-       {{0, 0xD0}}},
+       {{0, 0xD0}},
+       IpsResult::RunPastEnd},
+      {"cut run outside the ROM ends it too", Cut(RunRecord(0x100, 4, 0xDD), 1), {}, IpsResult::RunPastEnd},
+      {"bytes too few for a record header", Cat(Record(0x200, {0xF0}), {0, 2, 0, 0}), {{0, 0xF0}}, IpsResult::StrayBytes},
       {"run outside the ROM passed over", Cat(RunRecord(0x100, 0xFFFF, 0x99), Record(0x203, {0xE3})), {{3, 0xE3}}},
   };
   for (const Case& c : cases) {
@@ -56,8 +65,70 @@ TEST(IpsRecords, WalkTable) {
     for (std::uint32_t i = 0; i < kDataSize; ++i) rom[i] = static_cast<std::uint8_t>(i);
     Bytes expected = rom;
     for (auto [at, value] : c.changed) expected[at] = value;
-    ApplyIpsRecords(c.records.data(), c.records.size(), rom.data(), kDataSize);
+    EXPECT_EQ(ApplyIpsRecords(c.records.data(), c.records.size(), rom.data(), kDataSize), c.result);
     EXPECT_EQ(rom, expected);
+  }
+}
+
+// A whole patch file as the patch command reads it.
+TEST(IpsPatchLayout, EndMarkerAndTheTruncationSizeAfterIt) {
+  const Bytes magic = {'P', 'A', 'T', 'C', 'H'};
+  const Bytes eof = {'E', 'O', 'F'};
+  const Bytes one = Record(0x200, {0x42});
+  struct Case {
+    const char* what;
+    Bytes file;
+    IpsResult result;
+    std::size_t records;  // when applied
+    std::optional<std::uint32_t> truncateTo;
+  };
+  const Case cases[] = {
+      {"plain", Cat(Cat(magic, one), eof), IpsResult::Applied, one.size(), std::nullopt},
+      {"no records", Cat(magic, eof), IpsResult::Applied, 0, std::nullopt},
+      {"truncation size after EOF", Cat(Cat(Cat(magic, one), eof), {0x01, 0x02, 0x03}), IpsResult::Applied,
+       one.size(), 0x010203},
+      {"a truncation size that reads \"EOF\"", Cat(Cat(Cat(magic, one), eof), eof), IpsResult::Applied, one.size(),
+       0x454F46},
+      {"no end marker", Cat(magic, one), IpsResult::NoEndMarker, 0, std::nullopt},
+      {"two bytes after EOF", Cat(Cat(Cat(magic, one), eof), {0, 1}), IpsResult::NoEndMarker, 0, std::nullopt},
+      {"four bytes after EOF", Cat(Cat(Cat(magic, one), eof), {0, 1, 2, 3}), IpsResult::NoEndMarker, 0,
+       std::nullopt},
+      {"not PATCH", Cat(Cat({'P', 'A', 'T', 'C', 'X'}, one), eof), IpsResult::NoPatchMagic, 0, std::nullopt},
+      {"shorter than the magic", {'P', 'A', 'T'}, IpsResult::NoPatchMagic, 0, std::nullopt},
+      {"magic and no end", magic, IpsResult::NoEndMarker, 0, std::nullopt},
+      {"record data past EOF", Cat(Cat(magic, Cut(Record(0x200, {1, 2, 3, 4}), 2)), eof), IpsResult::RecordPastEnd, 0,
+       std::nullopt},
+      {"run past EOF", Cat(Cat(magic, Record(0x200, {})), Cat({0, 1}, eof)), IpsResult::RunPastEnd, 0, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    IpsPatch patch;
+    ASSERT_EQ(ReadIpsPatch(c.file, patch), c.result);
+    if (c.result != IpsResult::Applied) continue;
+    EXPECT_EQ(patch.records.data(), c.file.data() + 5);
+    EXPECT_EQ(patch.records.size(), c.records);
+    EXPECT_EQ(patch.truncateTo, c.truncateTo);
+  }
+}
+
+TEST(IpsPatchLayout, InterleavedImagesArePatchedInPlainOrder) {
+  // Two blocks and a bit: the third block is padded, as the upload and the patch command pad it.
+  constexpr std::uint32_t kDataSize = 2 * kSmdBlockSize + 100;
+  Bytes plain(3 * kSmdBlockSize, 0);
+  for (std::size_t i = 0; i < kDataSize; ++i) plain[i] = static_cast<std::uint8_t>(i * 7);
+  const auto patchAcrossABlock = [&](std::uint8_t* data, std::uint32_t size) {
+    ASSERT_EQ(size, kDataSize);
+    for (std::size_t i = kSmdBlockSize - 2; i < kSmdBlockSize + 3; ++i) data[i] = 0xAB;
+  };
+  Bytes expected = plain;
+  patchAcrossABlock(expected.data(), kDataSize);
+  for (bool interleaved : {false, true}) {
+    SCOPED_TRACE(interleaved);
+    Bytes image = plain;
+    if (interleaved) PlainToSmd(image.data(), 3);
+    PatchInPlainOrder(image.data(), kDataSize, interleaved, patchAcrossABlock);
+    if (interleaved) SmdToPlain(image.data(), 3);
+    EXPECT_EQ(image, expected);
   }
 }
 

@@ -119,8 +119,14 @@ TEST(SramUpload, SwcPagesFromTheSramBankAndBothSmdHalves) {
 
 TEST(Upload, FilesWithoutUsableDataAreRefusedBeforeAnyTransfer) {
   auto rom = [] { return UploadRom(false); };
+  auto patchGone = [] {
+    PatchPath = RomPath + ".ips";
+    return UploadRom(true);
+  };
   const std::tuple<long long, bool, std::function<bool()>, const char*, const char*> cases[] = {
-      {-1, false, rom, nullptr, "missing ROM file: no message"},
+      {-1, false, rom, "Upload ROM", "Cannot open"},  // vanished since it was loaded
+      {-1, false, UploadSram, "Upload SRAM", "Cannot open"},
+      {32768, false, patchGone, "Upload ROM", "Cannot open"},  // the patch vanished, not the ROM
       {512, true, rom, "Upload ROM", "Cannot read all of"},  // shrunk to its header
       {6 * 1024 * 1024 + 1, false, rom, "Upload ROM", "larger than the copier can hold"},
       {512, true, UploadSram, "Upload SRAM", "holds no SRAM data"},
@@ -135,10 +141,11 @@ TEST(Upload, FilesWithoutUsableDataAreRefusedBeforeAnyTransfer) {
     RomHasCopierHeader = SramHasCopierHeader = header;
     EXPECT_FALSE(upload());
     auto messages = rig.Messages();
-    ASSERT_EQ(messages.size(), caption ? 1u : 0u);
-    EXPECT_TRUE(!caption || (messages[0].caption == caption && messages[0].icon == MessageIcon::Stop &&
-                             messages[0].text.find(RomPath) != std::string::npos &&
-                             messages[0].text.find(text) != std::string::npos));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].caption, caption);
+    EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
+    EXPECT_NE(messages[0].text.find(RomPath), std::string::npos) << messages[0].text;
+    EXPECT_NE(messages[0].text.find(text), std::string::npos) << messages[0].text;
     EXPECT_EQ(rig.copier().BytesMoved(), 0u);
   }
 }
