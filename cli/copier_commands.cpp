@@ -5,6 +5,7 @@
 
 #include "app/commands.h"
 #include "app/jobs.h"
+#include "cli/check_command.h"
 #include "cli/exit_codes.h"
 #include "cli/file_loading.h"
 #include "cli/interrupt.h"
@@ -155,6 +156,9 @@ int RunCopierCommand(const Invocation& inv, CliFrontEnd& ui) {
     }
     // The job clears the progress line at its end; say where the data went.
     ui.Note(fmt::format("{} {} bytes to {}", Interrupted() ? "Kept" : "Saved", st.st_size, inv.outFile));
+    // A dump whose checksum disagrees still downloaded: the report and its advice say what to do, the exit
+    // status stays that of the transfer (hacks and prototypes often carry a wrong checksum).
+    if (inv.what == "rom" && !Interrupted()) ReportDownloadedDump(inv.outFile, ui);
   } else if (IsJobCommand(id) && !ui.FailureShown() && !Interrupted()) {
     // The job clears its progress line at the end; leave a word that it went through.
     ui.NoteOnTerminal(fmt::format("{}: done", CommandLabel(inv)));
