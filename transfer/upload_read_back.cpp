@@ -28,7 +28,8 @@ bool ReadBackRomSwc(const std::uint8_t* header, const std::uint8_t* data, std::u
   UploadReadBack check(TransferCaption::UploadRom, "ROM", blocks * (kSwcBlock / kKilobitBytes));
   if (!check.Check(
           [] { SelectBankPage(0, 0); }, CopierAddress::SwcUploadHeader, header, kHeaderLength,
-          [] { return "copier address " + HexText(CopierAddress::SwcUploadHeader, 4) + " (the upload header)"; })) {
+          [] { return "copier address " + HexText(CopierAddress::SwcUploadHeader, 4) + " (the upload header)"; },
+          false)) {
     return false;
   }
   for (std::uint32_t i = 0; i < blocks; ++i) {
@@ -47,7 +48,8 @@ bool ReadBackRomSmd(const std::uint8_t* header, const std::uint8_t* data, std::u
   // The header was written with no page selected: it lies outside the windows.
   if (!check.Check(
           [] {}, CopierAddress::SmdUploadHeader, header, kHeaderLength,
-          [] { return "copier address " + HexText(CopierAddress::SmdUploadHeader, 4) + " (the upload header)"; })) {
+          [] { return "copier address " + HexText(CopierAddress::SmdUploadHeader, 4) + " (the upload header)"; },
+          false)) {
     return false;
   }
   for (std::uint32_t i = 0; i < blocks; ++i) {

@@ -22,14 +22,16 @@ class UploadReadBack {
   // Cancel test and progress, then select() and a read of length bytes at
   // address, compared with sent. False when cancelled, or after the message
   // naming the block (what() gives "bank 0x03, quarter 0 (ROM block 12)") and the first
-  // differing address. Lets LinkTimeout through.
+  // differing address. An upload header is not counted in the progress
+  // (counted false). Lets LinkTimeout through.
   template <typename Select, typename What>
-  bool Check(Select&& select, std::uint16_t address, const std::uint8_t* sent, std::uint16_t length, What&& what) {
+  bool Check(Select&& select, std::uint16_t address, const std::uint8_t* sent, std::uint16_t length, What&& what,
+             bool counted = true) {
     if (!Begin(length)) return false;
     if (ReadBlockWithRepeats(select, address, readBack_.data(), length) == 0) return Damaged(what());
     const std::size_t at = FirstDifference(sent, length);
     if (at < length) return Differs(what(), static_cast<std::uint16_t>(address + at), sent[at], readBack_[at]);
-    done_ += length / 128u;
+    if (counted) done_ += length / 128u;
     return true;
   }
 
