@@ -7,8 +7,8 @@ std::string AboutText() {
          "For use with the Super Magicom/Wildcard and Super Magic Drive\n"
          "By Morvane Productions\n"
          "\n"
-         "Port access through IO.DLL, the free port I/O library\n"
-         "IO.DLL is made and distributed by its own authors";
+         "Thanks for IO.DLL, the free port I/O library\n"
+         "IO.DLL is made by Geek Hideout, www.geekhideout.com";
 }
 
 }  // namespace ql

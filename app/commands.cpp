@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/about.h"
+#include "app/command_table.h"
 #include "app/jobs.h"
 #include "app/window_state.h"
 #include "core/front_end.h"
@@ -30,9 +31,13 @@ void PlayButton() {
   StartUploadJob(UploadSteps::All);
 }
 
-void StartRealTimeUpload(std::uint8_t steps) {
-  RealTimeMode = true;
-  StartUploadJob(steps);
+void StartJobOf(const CommandInfo& command) {
+  if (command.realTime) RealTimeMode = true;
+  if (command.steps != 0) {
+    StartUploadJob(command.steps);
+  } else {
+    StartDownloadJob(command.download);
+  }
 }
 
 void Execute(bool realTime) {
@@ -42,6 +47,12 @@ void Execute(bool realTime) {
 }
 
 bool RunIdleCommand(int commandId) {
+  const CommandInfo* command = FindCommand(commandId);
+  if (command == nullptr) return false;
+  if (command->job) {
+    StartJobOf(*command);
+    return true;
+  }
   switch (commandId) {
     case IDM_OPEN:
       if (!openFilesHandler) return false;
@@ -61,43 +72,12 @@ bool RunIdleCommand(int commandId) {
     case IDM_LPT3:
       SelectLpt(static_cast<std::uint8_t>(commandId - IDM_LPT1 + 1));
       return true;
-    case IDM_UPLOAD_AND_RUN:
-      StartUploadJob(UploadSteps::All);
-      return true;
-    case IDM_UPLOAD_AND_RUN_REALTIME:
-      StartRealTimeUpload(UploadSteps::All);
-      return true;
     case IDM_EXECUTE:
-      Execute(false);
-      return true;
     case IDM_EXECUTE_REALTIME:
-      Execute(true);
+      Execute(command->realTime);
       return true;
     case IDM_PLAY_CARTRIDGE:
       PlayCartridge();
-      return true;
-    case IDM_UPLOAD_ROM:
-      StartUploadJob(UploadSteps::Rom);
-      return true;
-    case IDM_UPLOAD_ROM_IPS:
-      StartUploadJob(UploadSteps::Rom | UploadSteps::ApplyPatch);
-      return true;
-    case IDM_UPLOAD_SRAM:
-      StartUploadJob(UploadSteps::Sram);
-      return true;
-    case IDM_UPLOAD_REALTIME:
-      // The real-time save step only runs in real-time mode; this command
-      // is the one way to send the loaded save by itself, so it asks for it.
-      StartRealTimeUpload(UploadSteps::RealTime);
-      return true;
-    case IDM_DOWNLOAD_CARTRIDGE:
-      StartDownloadJob(static_cast<std::uint8_t>(DownloadKind::CartridgeRom));
-      return true;
-    case IDM_DOWNLOAD_SRAM:
-      StartDownloadJob(static_cast<std::uint8_t>(DownloadKind::Sram));
-      return true;
-    case IDM_DOWNLOAD_REALTIME:
-      StartDownloadJob(static_cast<std::uint8_t>(DownloadKind::RealTime));
       return true;
     default:
       return false;

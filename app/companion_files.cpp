@@ -1,28 +1,27 @@
 #include <string>
 
 #include "app/window_state.h"
-#include "core/front_end.h"
+#include "core/slot_table.h"
 #include "core/state.h"
 #include "core/types.h"
-#include "resources/resource_ids.h"
 #include "rom/load_image.h"
 #include "rom/path_helpers.h"
 
 namespace ql {
 namespace {
 
-bool LoadCompanion(const std::string& romPath, const char* ext) {
-  return LoadImageFile(CompanionPath(romPath, ext)) != FileKind::None;
-}
-
-// A companion that is not there takes the previous ROM's file out of the window.
-void EmptySlot(std::string& slot, int menuItem, int label, int field) {
-  FrontEnd& ui = UI();
-  ui.EnableMenuItem(menuItem, false);
-  ui.EnableControl(label, false);
-  ui.SetControlText(field, " ");
-  slot.clear();
-}
+// The companions of a ROM, in the order they are looked for; the first name
+// that loads counts (a .bbd before a .srm).
+struct Companion {
+  FileKind slot;
+  const char* extensions[2];
+  bool swcOnly;
+};
+constexpr Companion kCompanions[] = {
+    {FileKind::Sram, {"bbd", "srm"}, false},
+    {FileKind::RealTime, {"rts", nullptr}, true},
+    {FileKind::Patch, {"ips", nullptr}, false},
+};
 
 }  // namespace
 
@@ -37,21 +36,17 @@ void FindCompanionFiles(unsigned loaded) {
   // A companion found under another kind may replace the ROM slot; the names
   // are all derived from the ROM this batch loaded.
   const std::string romPath = RomPath;
-
-  if ((loaded & KindBit(FileKind::Sram)) == 0) {
-    if (!LoadCompanion(romPath, "bbd") && !LoadCompanion(romPath, "srm")) {
-      EmptySlot(SramPath, IDM_UPLOAD_SRAM, IDC_LABEL_SRAM_FILE, IDC_SRAM_FILE);
+  for (const Companion& companion : kCompanions) {
+    // A slot the batch filled is neither searched nor emptied; with the SMD
+    // selected the real-time slot is left as it is.
+    if ((loaded & KindBit(companion.slot)) != 0) continue;
+    if (companion.swcOnly && SelectedDevice != kDeviceSwc) continue;
+    bool found = false;
+    for (const char* ext : companion.extensions) {
+      if (ext != nullptr && !found) found = LoadImageFile(CompanionPath(romPath, ext)) != FileKind::None;
     }
-  }
-  if (SelectedDevice == kDeviceSwc && (loaded & KindBit(FileKind::RealTime)) == 0) {
-    if (!LoadCompanion(romPath, "rts")) {
-      EmptySlot(RealTimePath, IDM_UPLOAD_REALTIME, IDC_LABEL_REALTIME_FILE, IDC_REALTIME_FILE);
-    }
-  }
-  if ((loaded & KindBit(FileKind::Patch)) == 0) {
-    if (!LoadCompanion(romPath, "ips")) {
-      EmptySlot(PatchPath, IDM_UPLOAD_ROM_IPS, IDC_LABEL_PATCH_FILE, IDC_PATCH_FILE);
-    }
+    // A companion that is not there takes the previous ROM's file out of the window.
+    if (!found) EmptySlot(companion.slot);
   }
 }
 

@@ -8,7 +8,7 @@
 
 namespace ql {
 
-unsigned LoadFileBatch(const std::vector<std::string>& paths) {
+unsigned LoadFileBatch(const std::vector<std::string>& paths, const BatchFileObserver& onEachFile) {
   if (JobRunning()) {
     UI().ShowMessage(kBatchRefusedText, kBatchRefusedCaption, MessageIcon::Stop);
     return 0;
@@ -17,9 +17,8 @@ unsigned LoadFileBatch(const std::vector<std::string>& paths) {
   // loads, and a batch without a ROM must not spoil the loaded ROM's header.
   unsigned loaded = 0;
   for (const std::string& path : paths) {
-    // A slot holds at most kMaxPathLength characters; cutting a longer path
-    // would name some other file, so such a path counts as unrecognised.
-    const FileKind kind = path.size() <= kMaxPathLength ? LoadImageFile(path) : FileKind::None;
+    const FileKind kind = LoadImageFile(path);
+    if (onEachFile) onEachFile(path, kind);
     loaded |= KindBit(kind);
   }
   FindCompanionFiles(loaded);

@@ -1,6 +1,8 @@
 #include "app/window_state.h"
 
+#include "app/command_table.h"
 #include "core/front_end.h"
+#include "core/slot_table.h"
 #include "core/state.h"
 #include "core/types.h"
 #include "link/port_binding.h"
@@ -17,10 +19,7 @@ bool IsDevice(std::uint8_t device) { return device == kDeviceSwc || device == kD
 bool IsPort(std::uint8_t port) { return port >= 1 && port <= 3; }
 
 void ClearSlotsAndFields() {
-  RomPath.clear();
-  SramPath.clear();
-  RealTimePath.clear();
-  PatchPath.clear();
+  for (const SlotInfo& slot : SlotTable()) slot.path->clear();
   FrontEnd& ui = UI();
   for (int label = IDC_LABEL_ROM_FILE; label <= IDC_LABEL_PATCH_FILE; ++label) ui.EnableControl(label, false);
   for (int field = IDC_ROM_FILE; field <= IDC_PATCH_FILE; ++field) ui.SetControlText(field, " ");
@@ -40,13 +39,11 @@ void SelectDevice(std::uint8_t device) {
   SelectedDevice = device;
   ui.CheckMenuItem(DeviceItem(device), true);
 
-  for (int item : {IDM_UPLOAD_AND_RUN, IDM_UPLOAD_AND_RUN_REALTIME, IDM_UPLOAD_ROM, IDM_UPLOAD_ROM_IPS, IDM_UPLOAD_SRAM,
-                   IDM_UPLOAD_REALTIME}) {
-    ui.EnableMenuItem(item, false);
+  // With the slots empty this greys every item that needs a file and sets
+  // the SWC-only ones by the device.
+  for (const CommandInfo& command : CommandTable()) {
+    if (command.needs != 0 || command.swcOnly) ui.EnableMenuItem(command.id, CommandAvailable(command));
   }
-  // Cartridge Info and the real-time items exist for the SWC only.
-  const bool swc = device == kDeviceSwc;
-  for (int item : {IDM_CARTRIDGE_INFO, IDM_EXECUTE_REALTIME, IDM_DOWNLOAD_REALTIME}) ui.EnableMenuItem(item, swc);
 }
 
 void SelectLpt(std::uint8_t port) {
@@ -57,10 +54,7 @@ void SelectLpt(std::uint8_t port) {
   ui.CheckMenuItem(PortItem(port), true);
   // An open link follows the choice at once (it reports its own failures and
   // stays open); a link never opened binds to SelectedLpt on first use.
-  if (LinkOpen) {
-    InitPortDriver(port);
-    LinkOpen = true;
-  }
+  if (LinkOpen()) InitPortDriver(port);
 }
 
 void InitialiseWindowState() {

@@ -11,6 +11,7 @@
 #include "cli/file_loading.h"
 #include "cli/offline_commands.h"
 #include "core/state.h"
+#include "rom/copier_header.h"
 #include "rom/smd_interleave.h"
 
 namespace ql::cli {
@@ -59,12 +60,8 @@ int RunConvert(const Invocation& inv, CliFrontEnd& ui) {
   std::vector<std::uint8_t> out;
   if (toSmd) {
     PlainToSmd(data.data(), blocks);
-    out.assign(kCopierHeaderSize, 0);
-    out[0] = static_cast<std::uint8_t>(blocks & 0xFF);
-    out[1] = static_cast<std::uint8_t>(blocks >> 8);
-    out[8] = 0xAA;
-    out[9] = 0xBB;
-    out[10] = CopierFileType::SmdRom;
+    out.resize(kCopierHeaderSize);
+    FillCopierHeader(out.data(), static_cast<std::uint16_t>(blocks), 0, CopierFileType::SmdRom);
     out.insert(out.end(), data.begin(), data.end());
   } else {
     SmdToPlain(data.data(), blocks);

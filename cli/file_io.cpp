@@ -6,17 +6,22 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
+
+#include "cli/interrupt.h"
 
 namespace ql::cli {
 namespace {
 
 // Links followed before a name counts as a loop, as the kernel counts them.
 constexpr int kMaxLinks = 40;
+constexpr auto kReaderPoll = std::chrono::milliseconds(20);
 
 const char* KindOf(mode_t mode) {
   if (S_ISDIR(mode)) return "a folder";
@@ -45,8 +50,9 @@ class InterruptsHeld {
   sigset_t previous_;
 };
 
-// The file a write to path lands in: links followed to their end. `existing`
-// tells whether it is there; only a regular file or a new name is accepted.
+// The file a write to path lands in: links followed to their end. `exists`
+// tells whether it is there (`existing` is then its stat); only a regular
+// file or a new name is accepted.
 bool ResolveOutput(const std::string& path, std::string& target, struct stat& existing, bool& exists,
                    std::string& error) {
   namespace fs = std::filesystem;
@@ -146,6 +152,35 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
   error = fmt::format("{}: cannot be written: {}", path, failure);
   unlink(temp.c_str());
   return false;
+}
+
+int OpenForWriting(const std::string& path, int flags) {
+  int fd;
+  // O_NONBLOCK: a FIFO without a reader fails at once (ENXIO) instead of holding the open.
+  while ((fd = open(path.c_str(), flags | O_NONBLOCK, 0666)) < 0 && errno == ENXIO) {
+    if (Interrupted()) {
+      errno = EINTR;
+      return -1;
+    }
+    std::this_thread::sleep_for(kReaderPoll);
+  }
+  if (fd >= 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+FifoReaderWait::FifoReaderWait(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) fd_ = OpenForWriting(path, O_WRONLY | O_CLOEXEC);
+}
+
+FifoReaderWait::~FifoReaderWait() {
+  if (fd_ >= 0) close(fd_);
+}
+
+std::string NotRegularFileKind(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  return KindOf(st.st_mode);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

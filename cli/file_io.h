@@ -18,6 +18,29 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
 // permission bits.
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error);
 
+// open(path, flags) for writing that, on a FIFO nobody reads yet, waits for
+// its reader without blocking in the open, so that a Ctrl+C ends the wait
+// (-1, errno EINTR). The descriptor returned blocks as usual.
+int OpenForWriting(const std::string& path, int flags);
+
+// A download whose OUTFILE is a FIFO opens it on the job's thread, where a
+// Ctrl+C cannot reach the wait: this waits for the reader first and holds a
+// write end open until the end, so that the job's open returns at once.
+class FifoReaderWait {
+ public:
+  explicit FifoReaderWait(const std::string& path);
+  ~FifoReaderWait();
+  FifoReaderWait(const FifoReaderWait&) = delete;
+  FifoReaderWait& operator=(const FifoReaderWait&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+// "a folder", "a FIFO", "a device"... for a path that exists and is not a
+// regular file (links followed); empty otherwise.
+std::string NotRegularFileKind(const std::string& path);
+
 // True when both paths name one file: the same existing file (by device and
 // inode, so "x", "./x" and a link to x match), or the same text.
 bool SameFile(const std::string& a, const std::string& b);

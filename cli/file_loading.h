@@ -10,11 +10,9 @@
 
 namespace ql::cli {
 
-// Each file through LoadImageFile in the given order, then the companion
-// search for the kinds the batch brought (the steps of LoadFileBatch, done
-// one by one so that each file that is not taken can be named on stderr).
-// A path longer than a slot holds is refused with a message and not loaded.
-// Returns the bit set of the kinds loaded.
+// The batch load of a drop (LoadFileBatch: each file, then the companion
+// search), naming on stderr each file that is not taken (a path longer than
+// a slot holds among them). Returns the bit set of the kinds loaded.
 unsigned LoadAsDrop(const std::vector<std::string>& paths, CliFrontEnd& ui);
 
 // One file on its own, without the companion search; None (and a message

@@ -13,6 +13,7 @@
 #include "cli/cli_front_end.h"
 #include "cli/copier_commands.h"
 #include "cli/exit_codes.h"
+#include "cli/file_io.h"
 #include "cli/info_command.h"
 #include "cli/interrupt.h"
 #include "cli/offline_commands.h"
@@ -97,6 +98,7 @@ int main(int argc, char** argv) {
 
   int code = kExitFailed;
   try {
+    const FifoReaderWait reader(inv.command == Command::Download ? inv.outFile : std::string());
     code = Dispatch(inv, port, ui);
   } catch (const LinkTimeout&) {
     // Every copier operation catches its own; this one escaped a path that did not.

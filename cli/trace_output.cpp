@@ -5,9 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "app/window_state.h"
 #include "cli/file_io.h"
@@ -19,7 +17,6 @@ namespace {
 
 // The extensions the companion search tries beside a ROM image.
 constexpr const char* kCompanionExtensions[] = {"bbd", "srm", "rts", "ips"};
-constexpr auto kReaderPoll = std::chrono::milliseconds(20);
 
 std::string CannotWrite(const std::string& path, int error) {
   if (error == 0) return fmt::format("{}: could not be written completely (--trace)", path);
@@ -48,38 +45,31 @@ TraceOutput::~TraceOutput() {
 }
 
 bool TraceOutput::Open(std::string& error) {
-  if (path_.empty() || opened_) return true;
-  int fd;
-  // O_NONBLOCK: a FIFO nobody reads yet fails at once (ENXIO) instead of
-  // holding the open, so that the wait for its reader can end at a Ctrl+C.
-  while ((fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666)) < 0 &&
-         errno == ENXIO) {
-    if (Interrupted()) {
-      error = fmt::format("{}: nothing read the FIFO (--trace)", path_);
-      return false;
-    }
-    std::this_thread::sleep_for(kReaderPoll);
+  if (path_.empty()) return true;
+  if (attempted_) return file_ != nullptr;  // a failure was told the first time
+  attempted_ = true;
+  const int fd = OpenForWriting(path_, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC);
+  if (fd < 0 && errno == EINTR) {
+    error = fmt::format("{}: nothing read the FIFO (--trace)", path_);
+    return false;
   }
   if (fd < 0) {
     error = fmt::format("{}: cannot be written (--trace): {}", path_, std::strerror(errno));
     return false;
   }
-  // From here on a slow reader holds the writes rather than losing bytes.
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   file_ = fdopen(fd, "w");
   if (!file_) {
     error = fmt::format("{}: cannot be written (--trace): {}", path_, std::strerror(errno));
     close(fd);
     return false;
   }
-  opened_ = true;
   SetLinkTrace(file_);
   return true;
 }
 
 bool TraceOutput::Finish(std::string& error) {
   if (path_.empty()) return true;
-  if (!opened_ && !Interrupted() && !Open(error)) return false;
+  if (!attempted_ && !Interrupted() && !Open(error)) return false;
   if (!file_) return true;
   errno = 0;
   bool complete = FlushLinkTrace();

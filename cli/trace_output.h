@@ -20,17 +20,18 @@ class TraceOutput {
   TraceOutput(const TraceOutput&) = delete;
   TraceOutput& operator=(const TraceOutput&) = delete;
 
-  // Creates or truncates the file and starts tracing; later calls do nothing.
+  // Creates or truncates the file and starts tracing; later calls only
+  // repeat the first one's result.
   // A FIFO without a reader is waited for, until Ctrl+C. No path: nothing.
   bool Open(std::string& error);
-  // Stops tracing and closes the file, opened now if it never was; false and
-  // why when the record is not complete on disk.
+  // Stops tracing and closes the file, opened now if that was never tried;
+  // false and why when the record is not complete on disk.
   bool Finish(std::string& error);
 
  private:
   std::string path_;
   std::FILE* file_ = nullptr;
-  bool opened_ = false;
+  bool attempted_ = false;
 };
 
 }  // namespace ql::cli

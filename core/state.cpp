@@ -1,14 +1,13 @@
 #include "core/state.h"
 
+#include "core/slot_table.h"
+
 namespace ql {
 
 void ResetSharedState() {
   SelectedDevice = 0;
   SelectedLpt = 1;
-  RomPath.clear();
-  SramPath.clear();
-  RealTimePath.clear();
-  PatchPath.clear();
+  for (const SlotInfo& slot : SlotTable()) slot.path->clear();
   LastDirectory.clear();
   RomHasCopierHeader = false;
   RomIsHiRom = false;
@@ -18,7 +17,6 @@ void ResetSharedState() {
   CancelRequested = false;
   QuitRequested = false;
   JobThread = nullptr;
-  LinkOpen = false;
   RomBlockCount = 0;
   SwcModeByte = 0;
 }

@@ -35,8 +35,8 @@ inline std::atomic<bool> CancelRequested{false};
 inline std::atomic<bool> QuitRequested{false};
 inline std::atomic<JobHandle*> JobThread{nullptr};
 
-// Link: set once a port binding succeeded.
-inline bool LinkOpen = false;
+// Whether the link is open is not kept here: LinkOpen() (link/port_binding.h)
+// derives it from the binding itself.
 
 // Block count and SWC mode byte of the most recent ROM upload.
 inline std::uint32_t RomBlockCount = 0;

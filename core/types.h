@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace ql {
 
@@ -40,6 +41,10 @@ constexpr std::uint8_t kDeviceSmd = 1;
 constexpr std::size_t kCopierHeaderSize = 512;
 // A slot holds at most 255 characters (a 256-byte buffer with its NUL).
 constexpr std::size_t kMaxPathLength = 255;
+
+// The one guard on paths that enter a slot: a longer path would have to be
+// cut into the name of some other file, so it is refused, never cut.
+constexpr bool PathFitsSlot(std::string_view path) { return !path.empty() && path.size() <= kMaxPathLength; }
 
 // The seven display texts of a ROM header, in the order of the window's fields.
 struct HeaderTexts {

@@ -243,7 +243,7 @@ struct Copier::Impl {
 };
 
 Copier::Copier(const Options& options, Clock& clock) : impl_(std::make_unique<Impl>(options, clock)) {
-  if (!options.stateDir.empty()) LoadStateFolder(options.stateDir, impl_->store, impl_->HasRealTimeArea());
+  impl_->saver.Load(impl_->store, impl_->HasRealTimeArea());
   if (!options.cartridgeFile.empty()) SetCartridge(ReadWholeFile(options.cartridgeFile), options.hiRom);
 }
 

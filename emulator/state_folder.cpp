@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -31,12 +33,29 @@ void LoadInto(const fs::path& path, Bytes& target) {
   std::copy(bytes.begin(), bytes.end(), target.begin());
 }
 
+// Tells contents apart cheaply: eight bytes a step, the length mixed in.
+std::uint64_t Stamp(const std::uint8_t* data, std::size_t size) {
+  std::uint64_t hash = 0xCBF29CE484222325ull ^ size;
+  std::size_t i = 0;
+  for (std::uint64_t word = 0; i + 8 <= size; i += 8) {
+    std::memcpy(&word, data + i, 8);
+    hash = (hash ^ word) * 0x100000001B3ull;
+  }
+  for (; i < size; ++i) hash = (hash ^ data[i]) * 0x100000001B3ull;
+  return hash;
+}
+
+template <typename Bytes>
+std::uint64_t Stamp(const Bytes& bytes) {
+  return Stamp(bytes.data(), bytes.size());
+}
+
 }  // namespace
 
-void LoadStateFolder(const std::string& folder, CopierStore& store, bool withRealTimeArea) {
-  const fs::path dir(folder);
+void StateSaver::Load(CopierStore& store, bool withRealTimeArea) {
+  const fs::path dir(folder_);
   std::error_code ec;
-  if (!fs::is_directory(dir, ec)) return;
+  if (folder_.empty() || !fs::is_directory(dir, ec)) return;
   // Not to read a set of files that another process is halfway through
   // replacing. A folder that cannot be locked (read-only) is read all the same.
   FolderLock lock;
@@ -48,11 +67,18 @@ void LoadStateFolder(const std::string& folder, CopierStore& store, bool withRea
   store.dram = ReadFile(dir / "dram.bin", static_cast<std::size_t>(store.pageSize) * store.maxPages);
   // Whole pages only: a cut file is completed with zeros.
   store.dram.resize((store.dram.size() + store.pageSize - 1) / store.pageSize * store.pageSize);
+  // Only a file read exactly as it is counts as known; any other is written at the first save.
+  const auto known = [&](const char* name, const auto& bytes) {
+    if (fs::file_size(dir / name, ec) == bytes.size() && !ec) stamps_[name] = Stamp(bytes);
+  };
+  known("header.bin", store.header);
+  known("sram.bin", store.sram);
+  known("dram.bin", store.dram);
+  if (withRealTimeArea) known("rtsarea.bin", store.realTimeArea);
 }
 
-void SaveStateFolder(const std::string& folder, const CopierStore& store, bool withRealTimeArea,
-                     std::size_t& savedEvents, std::vector<std::string>& errors) {
-  const fs::path dir(folder);
+void StateSaver::SaveFolder(const CopierStore& store, bool withRealTimeArea, std::vector<std::string>& errors) {
+  const fs::path dir(folder_);
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (ec) {
@@ -65,18 +91,27 @@ void SaveStateFolder(const std::string& folder, const CopierStore& store, bool w
     errors.push_back(error);
     return;
   }
+  // A memory this copier has not changed since it last read or wrote the
+  // file is left alone: another process may have put newer memory there.
   const auto replace = [&](const char* name, const auto& bytes) {
-    if (!ReplaceFileWhole(dir / name, bytes.data(), bytes.size(), error)) errors.push_back(error);
+    const std::uint64_t stamp = Stamp(bytes);
+    const auto known = stamps_.find(name);
+    if (known != stamps_.end() && known->second == stamp) return;
+    if (ReplaceFileWhole(dir / name, bytes.data(), bytes.size(), error))
+      stamps_[name] = stamp;
+    else
+      errors.push_back(error);
   };
   replace("header.bin", store.header);
   replace("dram.bin", store.dram);
   replace("sram.bin", store.sram);
   if (withRealTimeArea) replace("rtsarea.bin", store.realTimeArea);
-  if (savedEvents >= store.events.size()) return;
+  if (savedEvents_ >= store.events.size()) return;
   std::string lines;
-  for (std::size_t i = savedEvents; i < store.events.size(); ++i) lines += store.events[i] + '\n';
+  for (std::size_t i = savedEvents_; i < store.events.size(); ++i) lines += store.events[i] + '\n';
+  // Apart from the memories: the lines are appended once, whatever else failed.
   if (AppendWhole(dir / "events.log", lines, error))
-    savedEvents = store.events.size();
+    savedEvents_ = store.events.size();
   else
     errors.push_back(error);
 }
@@ -87,7 +122,12 @@ bool StateSaver::Save(const CopierStore& store, bool withRealTimeArea) {
     return true;
   }
   std::vector<std::string> errors;
-  SaveStateFolder(folder_, store, withRealTimeArea, savedEvents_, errors);
+  try {
+    SaveFolder(store, withRealTimeArea, errors);
+  } catch (const std::exception& e) {
+    // Saves run inside port operations, which reach the PC through a C interface in io.dll.
+    errors.push_back(std::string("unexpected failure: ") + e.what());
+  }
   // Saves come after every function packet: a folder that stays unwritable
   // is reported once per cause, and again only after a save went through.
   for (const std::string& error : errors)

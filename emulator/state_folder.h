@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -14,30 +16,27 @@
 
 namespace ql::emu {
 
-// Missing folder or files leave the store as it is (zeroed at start).
-void LoadStateFolder(const std::string& folder, CopierStore& store, bool withRealTimeArea);
-
-// Creates the folder if needed and, under its lock, replaces the memory files
-// and appends the events from `savedEvents` on. `savedEvents` moves past the
-// lines appended whatever else failed, so that no line is written twice.
-// Each failure adds its reason to `errors`.
-void SaveStateFolder(const std::string& folder, const CopierStore& store, bool withRealTimeArea,
-                     std::size_t& savedEvents, std::vector<std::string>& errors);
-
-// One copier's saves to its folder: which events are already in events.log,
-// and which failures stderr has already been told about.
+// One copier's folder: what it loaded, which events are already in
+// events.log, and which failures stderr has already been told about.
 class StateSaver {
  public:
   explicit StateSaver(std::string folder) : folder_(std::move(folder)) {}
-  // True when everything was saved; without a folder only the events are
-  // marked as kept.
+
+  // Missing folder or files leave the store as it is (zeroed at start).
+  void Load(CopierStore& store, bool withRealTimeArea);
+  // Creates the folder if needed and, under its lock, replaces the memory
+  // files and appends the new events. True when everything was saved;
+  // without a folder only the events are marked as kept.
   bool Save(const CopierStore& store, bool withRealTimeArea);
   std::size_t SavedEvents() const { return savedEvents_; }
 
  private:
+  void SaveFolder(const CopierStore& store, bool withRealTimeArea, std::vector<std::string>& errors);
+
   std::string folder_;
   std::size_t savedEvents_ = 0;
   std::set<std::string> reported_;
+  std::map<std::string, std::uint64_t> stamps_;  // file name: what this copier last read or wrote there
 };
 
 }  // namespace ql::emu

@@ -87,13 +87,7 @@ bool InitPortDriver(unsigned port) {
   return true;
 }
 
-bool EnsureLinkReady() {
-  // The binding is checked too, so that a link shut down (or never really
-  // bound) is bound again rather than driven through a missing library.
-  if (LinkOpen && Library()) return true;
-  LinkOpen = InitPortDriver(SelectedLpt);
-  return LinkOpen;
-}
+bool EnsureLinkReady() { return LinkOpen() || InitPortDriver(SelectedLpt); }
 
 void ShutdownPortDriver() {
   if (!Library()) return;
@@ -112,7 +106,7 @@ std::string PortLibraryLoadFailureText() {
 
 std::uint16_t LptBase() { return link_state::lptBase; }
 std::uint64_t TicksPerMs() { return link_state::ticksPerMs; }
-bool PortLibraryBound() { return Library() != nullptr; }
+bool LinkOpen() { return link_state::boundPort != nullptr; }
 PortIo& BoundPort() { return *link_state::boundPort; }
 
 void ResetPortBinding() {

@@ -32,7 +32,9 @@ std::string PortLibraryLoadFailureText();
 // Link state, read by the byte layer and by tests.
 std::uint16_t LptBase();
 std::uint64_t TicksPerMs();
-bool PortLibraryBound();
+// True while the port library is bound, from the first copier command that
+// bound it until the shutdown: the one fact "the link is open".
+bool LinkOpen();
 PortIo& BoundPort();  // only valid while bound
 
 // Back to the start state (unbound, loader kept). Tests only.

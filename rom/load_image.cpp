@@ -1,6 +1,7 @@
 #include "rom/load_image.h"
 
 #include "core/front_end.h"
+#include "core/slot_table.h"
 #include "core/state.h"
 #include "resources/resource_ids.h"
 #include "rom/genesis_header.h"
@@ -52,47 +53,34 @@ void AcceptRom(const std::string& path, const ImageClassification& rom) {
   ui.EnableMenuItem(IDM_UPLOAD_ROM, true);
   ui.EnableMenuItem(IDM_UPLOAD_ROM_IPS, !PatchPath.empty());
   LastDirectory = FolderOf(path);
-  ui.EnableControl(IDC_LABEL_ROM_FILE, true);
-  RomPath = path;
-  ui.SetControlText(IDC_ROM_FILE, FileNameOf(path));
+  FillSlot(FileKind::Rom, path, FileNameOf(path));
   ShowRomHeader(rom);
 }
 
 void AcceptSram(const std::string& path, const ImageClassification& sram) {
-  FrontEnd& ui = UI();
-  SramPath = path;
   SramHasCopierHeader = sram.hasCopierHeader;
-  ui.EnableMenuItem(IDM_UPLOAD_SRAM, true);
+  UI().EnableMenuItem(IDM_UPLOAD_SRAM, true);
   LastDirectory = FolderOf(path);
-  ui.EnableControl(IDC_LABEL_SRAM_FILE, true);
-  ui.SetControlText(IDC_SRAM_FILE, FileNameOf(path));
+  FillSlot(FileKind::Sram, path, FileNameOf(path));
 }
 
 void AcceptRealTime(const std::string& path) {
-  FrontEnd& ui = UI();
-  RealTimePath = path;
   // Only the SWC has real-time saves; on SMD the file is kept but cannot be sent.
-  ui.EnableMenuItem(IDM_UPLOAD_REALTIME, SelectedDevice == kDeviceSwc);
+  UI().EnableMenuItem(IDM_UPLOAD_REALTIME, SelectedDevice == kDeviceSwc);
   LastDirectory = FolderOf(path);
-  ui.EnableControl(IDC_LABEL_REALTIME_FILE, true);
-  ui.SetControlText(IDC_REALTIME_FILE, FileNameOf(path));
+  FillSlot(FileKind::RealTime, path, FileNameOf(path));
 }
 
 void AcceptPatch(const std::string& path) {
-  FrontEnd& ui = UI();
-  PatchPath = path;
-  ui.EnableMenuItem(IDM_UPLOAD_ROM_IPS, !RomPath.empty());
+  UI().EnableMenuItem(IDM_UPLOAD_ROM_IPS, !RomPath.empty());
   LastDirectory = FolderOf(path);
-  ui.EnableControl(IDC_LABEL_PATCH_FILE, true);
-  ui.SetControlText(IDC_PATCH_FILE, FileNameOf(path));
+  FillSlot(FileKind::Patch, path, FileNameOf(path));
 }
 
 }  // namespace
 
 FileKind LoadImageFile(const std::string& path) {
-  // A slot holds 255 characters; a longer path is refused rather than cut
-  // into the name of some other file.
-  if (path.empty() || path.size() > kMaxPathLength) return FileKind::None;
+  if (!PathFitsSlot(path)) return FileKind::None;
   // An embedded NUL would open a different file than the one named.
   if (path.find('\0') != std::string::npos) return FileKind::None;
   ImageClassification result;

@@ -1,5 +1,7 @@
 #include "shell/open_dialog_text.h"
 
+#include <algorithm>
+
 namespace ql {
 
 const FileFilters& OpenFilters(std::uint8_t device) {
@@ -32,10 +34,30 @@ std::string FilterListBuffer(const FileFilters& filters) {
   return list;
 }
 
-OpenFilterChoice ChooseOpenFilter(std::uint32_t remembered, const char* customFilter) {
-  const bool customEmpty = customFilter == nullptr || customFilter[0] == '\0';
-  if (customEmpty) return {remembered == 0 ? 1u : remembered, false};
-  return {remembered, true};
+std::string_view CustomFilterPattern(std::span<const char, kCustomFilterSize> buffer) {
+  const std::string_view all(buffer.data(), buffer.size());
+  const std::size_t labelEnd = all.find('\0');
+  if (labelEnd == std::string_view::npos) return {};
+  const std::string_view rest = all.substr(labelEnd + 1);
+  return rest.substr(0, rest.find('\0'));
+}
+
+void SetCustomFilter(std::span<char, kCustomFilterSize> buffer, std::string_view pattern) {
+  static constexpr std::string_view kShortLabel = "Typed";
+  // Both strings and their NULs, and the empty string that ends the buffer.
+  if (pattern.empty() || kShortLabel.size() + pattern.size() + 3 > buffer.size()) pattern = kStartCustomPattern;
+  const std::string_view label = 2 * pattern.size() + 3 <= buffer.size() ? pattern : kShortLabel;
+  std::string pair;
+  pair.append(label).append(1, '\0').append(pattern).append(1, '\0');
+  std::fill(buffer.begin(), buffer.end(), '\0');
+  std::copy(pair.begin(), pair.end(), buffer.begin());
+}
+
+std::uint32_t NextOpenFilterIndex(const FileFilters& filters, std::uint32_t chosenIndex, std::string_view patternBefore,
+                                  std::string_view patternAfter) {
+  if (chosenIndex == 0 || patternAfter == patternBefore) return chosenIndex;
+  const bool listed = chosenIndex <= filters.size() && filters[chosenIndex - 1].second == patternAfter;
+  return listed ? chosenIndex : 0;
 }
 
 }  // namespace ql

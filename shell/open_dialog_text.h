@@ -1,10 +1,13 @@
 // The texts and buffers of the file dialogs that need no Win32: the Open
 // filter lists per device, the double-NUL form the common dialogs read, and
-// the Open dialog's first-use filter index.
+// the Open dialog's custom filter, where a pattern the user typed is kept.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,15 +21,22 @@ const FileFilters& OpenFilters(std::uint8_t device);
 // "desc\0pattern\0...\0\0", the form lpstrFilter expects.
 std::string FilterListBuffer(const FileFilters& filters);
 
-// How the Open dialog is to present its filters. The dialog writes the
-// user's choice back, so it carries over from one Open to the next. Until
-// the user picks one, index 0 with an empty custom filter would show no file
-// types at all (and some dialogs refuse an empty custom filter outright), so
-// the first filter is chosen and the empty custom filter is not passed.
-struct OpenFilterChoice {
-  std::uint32_t filterIndex;
-  bool passCustomFilter;
-};
-OpenFilterChoice ChooseOpenFilter(std::uint32_t remembered, const char* customFilter);
+// The custom filter buffer holds "label\0pattern\0". When a file is chosen
+// the dialog writes the pattern in use into the second string, one typed in
+// the file-name field included, and the next Open lists the pair. Neither
+// string may be empty: Wine then drops the whole filter list.
+inline constexpr std::size_t kCustomFilterSize = 64;
+inline constexpr std::string_view kStartCustomPattern = "*.*";
+
+std::string_view CustomFilterPattern(std::span<const char, kCustomFilterSize> buffer);
+// Writes the pair labelled with the pattern itself, or with a short label
+// when both copies do not fit.
+void SetCustomFilter(std::span<char, kCustomFilterSize> buffer, std::string_view pattern);
+
+// The filter index for the next Open, after one that ended with a file
+// chosen: a pattern the dialog changed to one that no listed filter at the
+// chosen index has was typed, so the custom filter (index 0) is selected.
+std::uint32_t NextOpenFilterIndex(const FileFilters& filters, std::uint32_t chosenIndex, std::string_view patternBefore,
+                                  std::string_view patternAfter);
 
 }  // namespace ql

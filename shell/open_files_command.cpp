@@ -19,13 +19,15 @@ void OpenFilesCommand() {
 
   OpenFileParams.hwndOwner = MainWindow;
   OpenFileParams.lpstrFilter = filterList.c_str();
-  const OpenFilterChoice choice = ChooseOpenFilter(OpenFileParams.nFilterIndex, CustomFilterBuffer);
-  OpenFileParams.nFilterIndex = choice.filterIndex;
-  OpenFileParams.lpstrCustomFilter = choice.passCustomFilter ? CustomFilterBuffer : nullptr;
-  OpenFileParams.nMaxCustFilter = choice.passCustomFilter ? sizeof CustomFilterBuffer : 0;
+  const std::string patternBefore(CustomFilterPattern(CustomFilterBuffer));
   const bool chosen = GetOpenFileNameA(&OpenFileParams) != FALSE;
   OpenFileParams.lpstrFilter = nullptr;  // the list dies with this call
   if (!chosen) return;
+
+  const std::string patternAfter(CustomFilterPattern(CustomFilterBuffer));
+  OpenFileParams.nFilterIndex = NextOpenFilterIndex(OpenFilters(SelectedDevice), OpenFileParams.nFilterIndex,
+                                                    patternBefore, patternAfter);
+  SetCustomFilter(CustomFilterBuffer, patternAfter);
 
   LoadFileBatch(ExpandOpenSelection(std::string_view(FileNameBuffer, sizeof FileNameBuffer)));
 }

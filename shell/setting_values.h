@@ -1,5 +1,6 @@
-// Which registry data the two settings accept. Only a 4-byte REG_DWORD in
-// range counts; anything else leaves the start value.
+// Which registry data the two settings accept: any value of exactly 4 bytes,
+// whatever its type, read as a little-endian number and in range. A shorter
+// value would leave bytes of the buffer unwritten, so it is ignored.
 #pragma once
 
 #include <cstdint>
@@ -7,16 +8,13 @@
 
 namespace ql {
 
-constexpr std::uint32_t kRegistryDwordType = 4;  // REG_DWORD
-
-struct RegistryDword {
-  bool read = false;  // the query succeeded
-  std::uint32_t type = 0;
+struct RegistryValue {
+  bool read = false;       // the query succeeded (a value longer than the buffer does not)
   std::uint32_t size = 0;  // bytes the query returned
   std::uint32_t value = 0;
 };
 
-std::optional<std::uint8_t> AcceptedDevice(const RegistryDword& stored);  // 0 or 1
-std::optional<std::uint8_t> AcceptedLpt(const RegistryDword& stored);     // 1..3
+std::optional<std::uint8_t> AcceptedDevice(const RegistryValue& stored);  // 0 or 1
+std::optional<std::uint8_t> AcceptedLpt(const RegistryValue& stored);     // 1..3
 
 }  // namespace ql

@@ -10,19 +10,13 @@ namespace {
 
 constexpr const char* kSettingsKey = "Software\\Morvane\\Quillon";
 
-RegistryDword QueryDword(HKEY key, const char* name) {
-  RegistryDword stored;
-  DWORD type = 0;
+// The type is not asked for; the size tells a full 4-byte value from a
+// shorter one that would leave stale bytes in the buffer.
+RegistryValue QueryValue(HKEY key, const char* name) {
   DWORD value = 0;
   DWORD size = sizeof value;
-  // Asking for the type and the size: a shorter value of another type would
-  // otherwise leave stale bytes in the buffer and pass for a number.
-  LONG result = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-  stored.read = result == ERROR_SUCCESS;
-  stored.type = type;
-  stored.size = size;
-  stored.value = value;
-  return stored;
+  const LONG result = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+  return RegistryValue{result == ERROR_SUCCESS, size, value};
 }
 
 void WriteDword(HKEY key, const char* name, std::uint8_t value) {
@@ -35,8 +29,8 @@ void WriteDword(HKEY key, const char* name, std::uint8_t value) {
 void ReadSettings() {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
-  if (auto device = AcceptedDevice(QueryDword(key, "Device"))) SelectedDevice = *device;
-  if (auto lpt = AcceptedLpt(QueryDword(key, "Lpt"))) SelectedLpt = *lpt;
+  if (auto device = AcceptedDevice(QueryValue(key, "Device"))) SelectedDevice = *device;
+  if (auto lpt = AcceptedLpt(QueryValue(key, "Lpt"))) SelectedLpt = *lpt;
   RegCloseKey(key);
 }
 

@@ -4,7 +4,7 @@
 namespace ql {
 
 // Reads "Device" and "Lpt" into SelectedDevice and SelectedLpt; a missing
-// key or a value that is not an in-range 4-byte REG_DWORD is ignored silently.
+// key or a value that is not 4 bytes in range is ignored silently.
 void ReadSettings();
 // Writes both as REG_DWORD, creating the key if needed; failures are silent.
 void WriteSettings();

@@ -9,7 +9,7 @@ static_assert(sizeof(OPENFILENAMEA) == (sizeof(void*) == 8 ? 152 : 88));
 
 void InitDialogParams() {
   std::memset(FileNameBuffer, 0, sizeof FileNameBuffer);
-  std::memset(CustomFilterBuffer, 0, sizeof CustomFilterBuffer);
+  SetCustomFilter(CustomFilterBuffer, kStartCustomPattern);
   std::memset(InitialDirectoryBuffer, 0, sizeof InitialDirectoryBuffer);
 
   OpenFileParams = {};
@@ -17,7 +17,8 @@ void InitDialogParams() {
   OpenFileParams.hwndOwner = MainWindow;
   OpenFileParams.lpstrCustomFilter = CustomFilterBuffer;
   OpenFileParams.nMaxCustFilter = sizeof CustomFilterBuffer;
-  OpenFileParams.nFilterIndex = 0;
+  // The first listed filter; 0 would select the custom filter.
+  OpenFileParams.nFilterIndex = 1;
   OpenFileParams.lpstrFile = FileNameBuffer;
   OpenFileParams.nMaxFile = sizeof FileNameBuffer;
   OpenFileParams.lpstrInitialDir = InitialDirectoryBuffer;

@@ -6,6 +6,8 @@
 // The common dialog headers need windows.h first.
 #include <commdlg.h>
 
+#include "shell/open_dialog_text.h"
+
 namespace ql {
 
 inline HWND MainWindow = nullptr;
@@ -16,7 +18,7 @@ inline HMENU DownloadMenu = nullptr;
 inline DWORD UiThreadId = 0;
 
 inline char FileNameBuffer[512] = {};
-inline char CustomFilterBuffer[64] = {};
+inline char CustomFilterBuffer[kCustomFilterSize] = {};
 // The dialogs read their start folder from here; LastDirectory is copied in before each use.
 inline char InitialDirectoryBuffer[256] = {};
 

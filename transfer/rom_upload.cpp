@@ -10,9 +10,9 @@
 #include "link/copier_addresses.h"
 #include "link/handshake.h"
 #include "link/link_timeout.h"
+#include "rom/copier_header.h"
 #include "rom/ips_patch.h"
 #include "rom/smd_interleave.h"
-#include "transfer/copier_file_header.h"
 #include "transfer/transfer_feedback.h"
 #include "transfer/transfer_files.h"
 #include "transfer/upload_read_back.h"
@@ -169,11 +169,8 @@ bool UploadRom(bool applyPatch) {
   }
   // The copier takes interleaved data; the patch counts in plain order.
   const std::size_t smdBlocks = rounded / kSmdBlockSize;
-  if (applyPatch) {
-    if (RomHasCopierHeader) SmdToPlain(image.data(), smdBlocks);
-    ApplyIpsPatch(image.data(), size);
-  }
-  if (!RomHasCopierHeader || applyPatch) PlainToSmd(image.data(), smdBlocks);
+  if (applyPatch) PatchInPlainOrder(image.data(), size, RomHasCopierHeader, ApplyIpsPatch);
+  if (!RomHasCopierHeader) PlainToSmd(image.data(), smdBlocks);
   return SendRomSmd(image.data(), size);
 }
 

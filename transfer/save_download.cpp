@@ -11,7 +11,7 @@
 #include "link/copier_ops.h"
 #include "link/handshake.h"
 #include "link/link_timeout.h"
-#include "transfer/copier_file_header.h"
+#include "rom/copier_header.h"
 #include "transfer/download_reads.h"
 #include "transfer/downloads.h"
 #include "transfer/real_time_area.h"

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/command_table.h"
 #include "app/commands.h"
 #include "app/file_batch.h"
 #include "app/jobs.h"
@@ -139,6 +140,14 @@ TEST_F(AppTest, InitialisationChecksTheStoredDeviceAndPortAndIgnoresUnknownOnes)
   EXPECT_EQ(sim().LoadCount(), 0) << "nothing touches the port at start";
 }
 
+// The window's menu items, set by each load, companion search and device
+// switch, always say what the command table derives from the slots and the device.
+void ExpectMenusFollowTheCommandTable(const WindowModel& window) {
+  for (const CommandInfo& command : CommandTable()) {
+    EXPECT_EQ(window.MenuItemEnabled(command.id), CommandAvailable(command)) << command.label;
+  }
+}
+
 TEST_F(AppTest, DeviceSwitchBlanksTheWindowAndChoosingTheSameDeviceKeepsIt) {
   const Strings full = {Rom("game.smc"), Srm("game.srm"), Rts("game.rts"), Ips("game.ips")};
   LoadFileBatch(full);
@@ -158,7 +167,9 @@ TEST_F(AppTest, DeviceSwitchBlanksTheWindowAndChoosingTheSameDeviceKeepsIt) {
     for (int item : kSwcOnlyItems) EXPECT_EQ(window().MenuItemEnabled(item), device == kDeviceSwc) << item;
     EXPECT_TRUE(window().MenuItemChecked(item));
     EXPECT_FALSE(window().MenuItemChecked(other));
+    ExpectMenusFollowTheCommandTable(window());
     LoadFileBatch({full[1], full[3]});
+    ExpectMenusFollowTheCommandTable(window());
   }
 }
 
@@ -198,6 +209,7 @@ TEST_F(AppTest, DropsFillAndEmptyTheSlotsByTheirOwnRules) {
   const std::string second = Rom("second.smc", 0x40);
   EXPECT_EQ(LoadFileBatch({second}), kRom);
   EXPECT_EQ(Slots(), (Strings{second, "", "", ""}));
+  ExpectMenusFollowTheCommandTable(window());
   for (int item : {IDM_UPLOAD_SRAM, IDM_UPLOAD_REALTIME, IDM_UPLOAD_ROM_IPS})
     EXPECT_FALSE(window().MenuItemEnabled(item));
   for (int label : {IDC_LABEL_SRAM_FILE, IDC_LABEL_REALTIME_FILE, IDC_LABEL_PATCH_FILE})
@@ -213,6 +225,7 @@ TEST_F(AppTest, DropsFillAndEmptyTheSlotsByTheirOwnRules) {
   EXPECT_EQ(LoadFileBatch({fix}), KindBit(FileKind::Patch));
   EXPECT_EQ(Slots(), (Strings{second, other, "", fix}));
   EXPECT_TRUE(window().MenuItemEnabled(IDM_UPLOAD_ROM_IPS));
+  ExpectMenusFollowTheCommandTable(window());
   EXPECT_EQ(RomHeader, header);
 }
 

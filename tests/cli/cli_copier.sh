@@ -13,13 +13,9 @@ head -c 5000 /dev/urandom >junk.srm
 python3 -c "import os; open('save.rts', 'wb').write(bytes(8) + b'\xaa\xbb\x08' + bytes(501) + os.urandom(262144))"
 
 q 0 --port sim probe
-for line in "Port: emulated SWC" "Status register:  0x" "BUSY/handshake (bit 7" "Copier: answers (read 0x"; do
-  expect_contains "probe" "$line" "$OUT"
-done
+expect_contains "probe: the copier answers" "Copier: answers (read 0x" "$OUT"
 q 1 --port sim:fault=dead probe
-for advice in "straight-through" "LapLink" "powered" "console is switched on" "right port"; do
-  expect_contains "no answer: advice" "$advice" "$ERR"
-done
+expect_contains "no answer: advice" "right port" "$ERR"
 q 1 --port sim:fault=badcheck probe
 expect_contains "bad check byte named" "check byte" "$ERR"
 
@@ -30,9 +26,31 @@ expect_eq "trace: every line is a direction and hex bytes" "0" "$(grep -cvE '^(>
 q 1 --port sim:fault=dead --trace dead.trace probe
 expect_eq "trace: a time-out is written and flushed on the failing exit" "! timeout" "$(cat dead.trace)"
 q 1 --port sim --trace nodir/x.trace probe
-cp lorom.smc keep.smc
-q 2 --port sim --trace keep.smc run keep.smc
-expect_same_file "a trace onto an input file is refused" keep.smc lorom.smc
+expect_eq "a trace that cannot be created: said once" 1 "$(grep -c 'nodir/x.trace: cannot be written' <<<"$ERR")"
+# A trace onto any file the command reads is refused before anything is written,
+# whatever name reaches it: the file itself, ./ and a link, a companion.
+mkdir comp && cp lorom.smc comp/keep.smc && cp save.srm comp/keep.srm && cp junk.srm comp/keep.ips
+ln -s comp/keep.srm srm-link
+for args in "comp/keep.smc run comp/keep.smc" "./comp/keep.smc run comp/keep.smc" "comp/keep.srm run comp/keep.smc" \
+  "srm-link run ./comp/keep.smc" "comp/keep.ips upload sram comp/keep.smc"; do
+  # shellcheck disable=SC2086
+  q 2 --port "sim:state=$PWD/R" --trace $args
+  expect_contains "trace onto a file of the command: $args" "the trace would overwrite" "$ERR"
+done
+expect_same_file "the ROM untouched" comp/keep.smc lorom.smc
+expect_same_file "the companion SRAM untouched" comp/keep.srm save.srm
+expect_same_file "the companion patch untouched" comp/keep.ips junk.srm
+check "nothing reached the copier" test ! -e R
+
+# Output that never reached its file is a failure, not a success.
+for args in "--port sim probe" "--port sim:cart=$PWD/cart.sfc cart-info"; do
+  # shellcheck disable=SC2086
+  "$QUILLON" $args >/dev/full 2>full.err
+  expect_eq "$args to a full disk: exit status" 1 $?
+  expect_contains "$args to a full disk: message" "standard output could not be written completely" "$(cat full.err)"
+done
+q 1 --port sim --trace /dev/full probe
+expect_contains "a trace that could not be written" "/dev/full: could not be written completely (--trace)" "$ERR"
 
 q 0 --port sim:state=S run lorom.smc
 expect_py "upload header: 32 blocks, mode 0x2D, SWC ROM type; the copier holds the ROM data" "
@@ -90,6 +108,9 @@ q 0 --progress --port sim run lorom.smc
 expect_contains "the final text of the step" "ROM 2048/2048 [########################] 100%" "$ERR"
 expect_eq "every line: text, bar, percentage, then rate and time left once known" "0" \
   "$(grep -cvE '^ROM [0-9]+/2048 \[[#-]{24}\] +[0-9]+%(  [0-9.]+ (B|KB|MB)/s  [0-9]+:[0-9]{2} left)?$' <<<"$ERR")"
+q 1 --progress --port sim:fault=stall:3000 run lorom.smc
+check "after a time-out no line reads as finished: $ERR" [ "${ERR/100%/}" == "$ERR" ]
+expect_contains "the time-out said" "LPT read timeout" "$ERR"
 q 0 --quiet --progress --port sim run lorom.smc
 expect_eq "--quiet wins" "" "$ERR"
 

@@ -58,4 +58,22 @@ kill -INT $PID
 expect_cancelled_within 2
 expect_py "two Ctrl+C: the file written so far is kept" "print(open('twice.rts','rb').read()[:512] == $RTS_HEADER_PY)"
 
+# A trace onto a FIFO nobody reads waits for its reader once the files are
+# loaded; the first Ctrl+C ends that wait and the command.
+"$MAKE_ROM" snes --copier-header lorom.smc
+mkfifo unread.trace
+"$QUILLON" --port "sim:state=$PWD/unread" --trace unread.trace run lorom.smc 2>/dev/null &
+PID=$!
+sleep 0.5
+kill -INT $PID
+expect_cancelled_within 5
+check "nothing reached the copier" test ! -e unread
+# The same for a download into a FIFO nobody reads.
+mkfifo unread.srm
+"$QUILLON" --port sim download sram unread.srm 2>/dev/null &
+PID=$!
+sleep 0.5
+kill -INT $PID
+expect_cancelled_within 5
+
 finish

@@ -61,6 +61,24 @@ TEST_F(SharedState, UnsavableFilesAreReportedOnceAndTheCopierGoesOn) {
   }
 }
 
+// A copier left open (the Windows program with the emulator's io.dll) saves
+// when the port is parked; memory it has not changed since it loaded the
+// folder must not overwrite what another run uploaded meanwhile.
+TEST_F(SharedState, ACopierThatChangedNothingKeepsItsHandsOffNewerMemory) {
+  const Options options = Make(Device::Swc, Fault::None, 0, (root_ / "st").string());
+  const Bytes older = Pattern(8192, 1), newer = Pattern(8192, 2);
+  Rig(options).copier.SetDramPage(0, older);  // saved by its destructor
+  Rig idle(options);
+  {
+    Rig busy(options);
+    ASSERT_TRUE(busy.pc.Page(0) && busy.pc.Write(0x8000, newer) && busy.pc.Command(6, 1));
+  }
+  ASSERT_TRUE(idle.pc.Write(0x1000, {1}) && idle.pc.Command(6, 2));
+  idle.copier.SaveState();
+  EXPECT_EQ(ReadText(root_ / "st" / "dram.bin"), std::string(newer.begin(), newer.end()));
+  EXPECT_EQ(ReadText(root_ / "st" / "events.log"), "F 01 00 00 00\nF 02 00 00 00\n");
+}
+
 // Two processes run copiers on one folder over and over: each loads it,
 // fills every page with its own byte and saves. Whatever the interleaving,
 // dram.bin is always one process's whole memory, never cut or mixed, and

@@ -7,7 +7,6 @@ which library it binds, from which folder, and when it gives up.
 Each case runs the probe from a fresh folder holding only the libraries the
 case puts there, in a copy of the run's pristine prefix, with the emulated
 copier (QUILLON_SIM) behind the emulator's libraries."""
-import os
 import shutil
 import subprocess
 import sys
@@ -15,7 +14,7 @@ import tempfile
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from harness import make_pristine_prefix, windows_path  # noqa: E402
+from harness import WinePrefix, built_file, windows_path  # noqa: E402
 
 # The load-failure text as the probe prints it (newlines escaped).
 FAILURE = (
@@ -41,21 +40,14 @@ CASES = [
 ]
 
 
-def built(win64: Path, name: str) -> Path:
-    for candidate in (win64 / "emulator" / name, win64 / "bin" / name):
-        if candidate.exists():
-            return candidate
-    raise AssertionError(f"{name} is not built in {win64}")
-
-
 def run_case(case: Case, root: Path, win64: Path, env: dict) -> list:
     app, cwd = root / "app", root / "cwd"
     app.mkdir()
     cwd.mkdir()
-    shutil.copy(built(win64, "loader_probe.exe"), app / "loader_probe.exe")
+    shutil.copy(built_file(win64, "loader_probe.exe"), app / "loader_probe.exe")
     for folder, files in ((app, case.beside), (cwd, case.in_cwd)):
         for as_name, name in files.items():
-            shutil.copy(built(win64, name), folder / as_name)
+            shutil.copy(built_file(win64, name), folder / as_name)
     # Output to files, not pipes: the Wine daemons the first run starts would
     # inherit the pipes and keep them open after the probe has ended.
     with open(root / "stdout", "w") as out, open(root / "stderr", "w") as err:
@@ -82,36 +74,18 @@ def main(argv):
     if len(argv) != 3:
         sys.exit(__doc__)
     work, win64 = Path(argv[1]).resolve(), Path(argv[2]).resolve()
-    pristine = work / "pristine"
-    if not (pristine / ".pristine").exists():
-        make_pristine_prefix(pristine)
-    root = work / "loader"
-    shutil.rmtree(root, ignore_errors=True)
-    root.mkdir(parents=True)
-    prefix = root / "prefix"
-    subprocess.run(["cp", "-a", str(pristine), str(prefix)], check=True)
-    env = dict(
-        os.environ,
-        WINEPREFIX=str(prefix),
-        WINEDEBUG="-all",
-        WINEDLLOVERRIDES="mscoree,mshtml=",
-        QUILLON_SIM="device=swc",
-    )
-    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wine = WinePrefix(work / "loader", work / "pristine")
+    env = wine.env(QUILLON_SIM="device=swc")
     failures = 0
     try:
-        # One wineserver for all cases, started with no pipes attached (it outlives the command).
-        subprocess.run(["wineserver", "-p"], env=env, check=True, **quiet)
         for case in CASES:
-            problems = run_case(case, Path(tempfile.mkdtemp(prefix=case.name + ".", dir=root)), win64, env)
+            problems = run_case(case, Path(tempfile.mkdtemp(prefix=case.name + ".", dir=wine.root)), win64, env)
             print(f"{'FAIL' if problems else 'ok  '} {case.name}")
             for problem in problems:
                 print(f"     {problem}")
             failures += bool(problems)
     finally:
-        subprocess.run(["wineserver", "-k"], env=env, **quiet)
-    if failures == 0:
-        shutil.rmtree(root, ignore_errors=True)  # a failed run keeps its folders to look into
+        wine.close(passed=failures == 0)
     return 1 if failures else 0
 
 

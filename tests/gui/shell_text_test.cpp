@@ -1,7 +1,8 @@
 // The parts of the Windows shell that need no Win32: the Open dialog's
-// filters and first-use choice, and which registry data the settings accept.
+// filters and custom filter, and which registry data the settings accept.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
 #include "shell/open_dialog_text.h"
@@ -12,87 +13,97 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(OpenFilters, SwcOffersFiveFiltersWithTheRealTimeSave) {
-  const FileFilters& filters = OpenFilters(0);
-  ASSERT_EQ(filters.size(), 5u);
-  EXPECT_EQ(filters[0].first, "ROM Image (*.swc, *.smc, *.sfc, *.fig)");
-  EXPECT_EQ(filters[0].second, "*.smc;*.swc;*.sfc;*.fig");
-  EXPECT_EQ(filters[1].first, "Battery Backup / SRAM (*.bbd, *.srm)");
-  EXPECT_EQ(filters[2].first, "Real-Time Save (*.rts)");
-  EXPECT_EQ(filters[2].second, "*.rts");
-  EXPECT_EQ(filters[3].first, "International Patching System (*.ips)");
-  EXPECT_EQ(filters[4], (std::pair<std::string, std::string>{"All files", "*.*"}));
-}
-
-TEST(OpenFilters, SmdOffersFourFiltersWithoutRealTimeSave) {
-  const FileFilters& filters = OpenFilters(1);
-  ASSERT_EQ(filters.size(), 4u);
-  EXPECT_EQ(filters[0].first, "ROM Image (*.smd, *.bin)");
-  EXPECT_EQ(filters[0].second, "*.smd;*.bin");
-  for (const auto& [description, pattern] : filters) EXPECT_EQ(pattern.find("rts"), std::string::npos) << description;
-  EXPECT_EQ(filters[3].second, "*.*");
-}
-
-TEST(FilterListBuffer, PairsAreNulSeparatedAndTheListEndsInTwoNuls) {
-  EXPECT_EQ(FilterListBuffer({{"A (*.a)", "*.a"}, {"All", "*.*"}}), "A (*.a)\0*.a\0All\0*.*\0\0"s);
+TEST(OpenFilters, ListsPerDeviceInTheDoubleNulForm) {
+  EXPECT_EQ(FilterListBuffer(OpenFilters(0)),
+            "ROM Image (*.swc, *.smc, *.sfc, *.fig)\0*.smc;*.swc;*.sfc;*.fig\0"
+            "Battery Backup / SRAM (*.bbd, *.srm)\0*.bbd;*.srm\0"
+            "Real-Time Save (*.rts)\0*.rts\0"
+            "International Patching System (*.ips)\0*.ips\0"
+            "All files\0*.*\0\0"s);
+  EXPECT_EQ(FilterListBuffer(OpenFilters(1)),
+            "ROM Image (*.smd, *.bin)\0*.smd;*.bin\0"
+            "Battery Backup / SRAM (*.bbd, *.srm)\0*.bbd;*.srm\0"
+            "International Patching System (*.ips)\0*.ips\0"
+            "All files\0*.*\0\0"s);
   EXPECT_EQ(FilterListBuffer({}), "\0\0"s);
-  const std::string swc = FilterListBuffer(OpenFilters(0));
-  EXPECT_EQ(swc.substr(0, 40), "ROM Image (*.swc, *.smc, *.sfc, *.fig)\0*"s);
-  EXPECT_EQ(swc.substr(swc.size() - 15), "All files\0*.*\0\0"s);
 }
 
-TEST(ChooseOpenFilter, FirstUseShowsTheFirstFilterAndPassesNoEmptyCustomFilter) {
-  const OpenFilterChoice first = ChooseOpenFilter(0, "");
-  EXPECT_EQ(first.filterIndex, 1u);
-  EXPECT_FALSE(first.passCustomFilter);
-  EXPECT_EQ(ChooseOpenFilter(0, nullptr).filterIndex, 1u);
+std::string Bytes(const std::array<char, kCustomFilterSize>& buffer) { return std::string(buffer.data(), buffer.size()); }
+
+TEST(CustomFilter, PairIsLabelledWithItsPatternAndNeverHasAnEmptyString) {
+  struct Case {
+    std::string pattern;
+    std::string pair;  // what the buffer starts with; the rest is NULs
+  };
+  const std::string longest(61 - 5, 'x');  // with "Typed", two NULs and the closing NUL: 64
+  const Case cases[] = {
+      {"*.xyz", "*.xyz\0*.xyz\0"s},
+      {"", "*.*\0*.*\0"s},                                     // an empty pattern would drop the filter list
+      {std::string(30, 'a'), std::string(30, 'a') + '\0' + std::string(30, 'a') + '\0'},  // 63 bytes
+      {std::string(31, 'b'), "Typed\0"s + std::string(31, 'b') + '\0'},  // two copies no longer fit
+      {longest, "Typed\0"s + longest + '\0'},
+      {longest + "y", "*.*\0*.*\0"s},  // too long for any label
+  };
+  for (const Case& c : cases) {
+    std::array<char, kCustomFilterSize> buffer;
+    buffer.fill('#');
+    SetCustomFilter(buffer, c.pattern);
+    EXPECT_EQ(Bytes(buffer), c.pair + std::string(kCustomFilterSize - c.pair.size(), '\0')) << c.pattern;
+    EXPECT_EQ(CustomFilterPattern(buffer), c.pattern.empty() || c.pattern.size() > longest.size() ? "*.*" : c.pattern);
+  }
 }
 
-TEST(ChooseOpenFilter, KeepsTheUsersChoice) {
-  const OpenFilterChoice later = ChooseOpenFilter(3, "");
-  EXPECT_EQ(later.filterIndex, 3u);
-  EXPECT_FALSE(later.passCustomFilter);
-  // A custom filter the user typed is offered again, and index 0 selects it.
-  const char custom[] = "*.abc\0*.abc\0";
-  const OpenFilterChoice typed = ChooseOpenFilter(0, custom);
-  EXPECT_EQ(typed.filterIndex, 0u);
-  EXPECT_TRUE(typed.passCustomFilter);
-  EXPECT_EQ(ChooseOpenFilter(2, custom).filterIndex, 2u);
+TEST(CustomFilter, PatternReadsUpToTheBufferEnd) {
+  std::array<char, kCustomFilterSize> buffer;
+  buffer.fill('p');
+  EXPECT_EQ(CustomFilterPattern(buffer), "");  // no label end: nothing to read
+  buffer[3] = '\0';
+  EXPECT_EQ(CustomFilterPattern(buffer), std::string(kCustomFilterSize - 4, 'p'));  // unterminated pattern
 }
 
-RegistryDword Dword(std::uint32_t value, std::uint32_t type = kRegistryDwordType, std::uint32_t size = 4) {
-  return RegistryDword{true, type, size, value};
+TEST(CustomFilter, ATypedPatternSelectsTheCustomFilterNextTime) {
+  const FileFilters& swc = OpenFilters(0);
+  struct Case {
+    std::uint32_t chosen;
+    const char* before;
+    const char* after;
+    std::uint32_t next;
+  };
+  const Case cases[] = {
+      {1, "*.*", "*.*", 1},                          // the dialog left the pattern alone
+      {1, "*.*", "*.smc;*.swc;*.sfc;*.fig", 1},      // it wrote the listed filter's pattern
+      {3, "*.xyz", "*.rts", 3},
+      {1, "*.*", "*.xyz", 0},                        // typed in the file-name field
+      {5, "*.xyz", "*.abc", 0},
+      {0, "*.xyz", "*.smc;*.swc;*.sfc;*.fig", 0},   // the custom filter was in use
+      {9, "*.*", "*.xyz", 0},                        // an index past the list (after a device switch)
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(NextOpenFilterIndex(swc, c.chosen, c.before, c.after), c.next) << c.chosen << " " << c.after;
 }
 
-TEST(SettingValues, DeviceTakesOnlyZeroOrOne) {
-  EXPECT_EQ(AcceptedDevice(Dword(0)), 0);
-  EXPECT_EQ(AcceptedDevice(Dword(1)), 1);
-  EXPECT_FALSE(AcceptedDevice(Dword(2)));
-  EXPECT_FALSE(AcceptedDevice(Dword(0xFFFFFFFF)));
-  EXPECT_FALSE(AcceptedDevice(Dword(0x100)));  // not cut to its low byte
-}
-
-TEST(SettingValues, LptTakesOneToThree) {
-  EXPECT_FALSE(AcceptedLpt(Dword(0)));
-  EXPECT_EQ(AcceptedLpt(Dword(1)), 1);
-  EXPECT_EQ(AcceptedLpt(Dword(3)), 3);
-  EXPECT_FALSE(AcceptedLpt(Dword(4)));
-  EXPECT_FALSE(AcceptedLpt(Dword(0xFFFFFFFF)));
-  EXPECT_FALSE(AcceptedLpt(Dword(0x101)));
-}
-
-TEST(SettingValues, OnlyAFourByteDwordCounts) {
-  constexpr std::uint32_t kRegBinary = 3;
-  constexpr std::uint32_t kRegSz = 1;
-  // A one-byte binary value leaves three bytes of the buffer unwritten.
-  EXPECT_FALSE(AcceptedDevice(Dword(1, kRegBinary, 1)));
-  EXPECT_FALSE(AcceptedLpt(Dword(2, kRegBinary, 4)));
-  EXPECT_FALSE(AcceptedLpt(Dword(2, kRegSz, 2)));
-  EXPECT_FALSE(AcceptedLpt(Dword(2, kRegistryDwordType, 2)));
-  RegistryDword failed = Dword(1);
-  failed.read = false;
-  EXPECT_FALSE(AcceptedDevice(failed));
-  EXPECT_FALSE(AcceptedLpt(failed));
+TEST(SettingValues, FourBytesOfAnyTypeInRange) {
+  struct Case {
+    RegistryValue stored;
+    std::optional<std::uint8_t> device;
+    std::optional<std::uint8_t> lpt;
+  };
+  const Case cases[] = {
+      {{true, 4, 0}, 0, std::nullopt},
+      {{true, 4, 1}, 1, 1},
+      {{true, 4, 2}, std::nullopt, 2},
+      {{true, 4, 3}, std::nullopt, 3},
+      {{true, 4, 4}, std::nullopt, std::nullopt},
+      {{true, 4, 0x101}, std::nullopt, std::nullopt},  // not cut to its low byte
+      {{true, 4, 0xFFFFFFFF}, std::nullopt, std::nullopt},
+      {{true, 1, 1}, std::nullopt, std::nullopt},  // a shorter value leaves stale bytes in the buffer
+      {{true, 2, 2}, std::nullopt, std::nullopt},
+      {{false, 4, 1}, std::nullopt, std::nullopt},  // the query failed (missing, or longer than 4 bytes)
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AcceptedDevice(c.stored), c.device) << c.stored.size << " " << c.stored.value;
+    EXPECT_EQ(AcceptedLpt(c.stored), c.lpt) << c.stored.size << " " << c.stored.value;
+  }
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST(PortBinding, LoadingFailuresAndExit) {
   wire.missing = false;
   wire.driver = 0;
   EXPECT_FALSE(EnsureLinkReady());
-  EXPECT_FALSE(PortLibraryBound());
+  EXPECT_FALSE(LinkOpen());
   ShutdownPortDriver();
   EXPECT_EQ(wire.loads, 5);
   EXPECT_TRUE(wire.ops.empty());
@@ -67,7 +67,7 @@ TEST(PortBinding, LoadingFailuresAndExit) {
   ASSERT_EQ(wire.ops.size(), 2u);
   EXPECT_EQ(wire.ops[0].port, 0x278);
   EXPECT_EQ(wire.Shape(), "O0=00 O2=0C");
-  EXPECT_FALSE(PortLibraryBound());
+  EXPECT_FALSE(LinkOpen());
   EXPECT_TRUE(EnsureLinkReady());  // a link used after exit binds again
   EXPECT_EQ(wire.loads, 7);
 }

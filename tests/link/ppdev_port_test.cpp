@@ -24,8 +24,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The driver the fake ioctl plays: registers of the copier at 0x378, and
-// `failing` refused from the `failAfter`-th call on.
+// The driver the fake ioctl plays: the copier's registers at 0x378, and
+// `failing` refused after `failAfter` calls.
 struct Driver {
   emu::Copier* copier = nullptr;
   unsigned long failing = 0;
@@ -35,38 +35,21 @@ struct Driver {
 Driver driver;
 
 int FakeIoctl(int, unsigned long request, void* argument) {
-  ++driver.calls;
-  if (driver.failAfter && driver.calls > *driver.failAfter && request == driver.failing) {
-    errno = ENODEV;
-    return -1;
-  }
+  if (driver.failAfter && ++driver.calls > *driver.failAfter && request == driver.failing) return errno = ENODEV, -1;
+  const struct {
+    unsigned long request;
+    std::uint16_t port;
+    bool read;
+  } registers[] = {{PPRDATA, 0x378, true},
+                   {PPRSTATUS, 0x379, true},
+                   {PPRCONTROL, 0x37A, true},
+                   {PPWDATA, 0x378, false},
+                   {PPWCONTROL, 0x37A, false}};
   auto* byte = static_cast<std::uint8_t*>(argument);
-  emu::Copier& copier = *driver.copier;
-  switch (request) {
-    case PPRSTATUS:
-      *byte = copier.PortIn(0x379);
-      return 0;
-    case PPRDATA:
-      *byte = copier.PortIn(0x378);
-      return 0;
-    case PPRCONTROL:
-      *byte = copier.PortIn(0x37A);
-      return 0;
-    case PPWDATA:
-      copier.PortOut(0x378, *byte);
-      return 0;
-    case PPWCONTROL:
-      copier.PortOut(0x37A, *byte);
-      return 0;
-    case PPEXCL:
-    case PPCLAIM:
-    case PPRELEASE:
-    case PPDATADIR:
-      return 0;
-    default:
-      errno = EINVAL;
-      return -1;
-  }
+  for (const auto& r : registers)
+    if (r.request == request)
+      r.read ? void(*byte = driver.copier->PortIn(r.port)) : driver.copier->PortOut(r.port, *byte);
+  return 0;  // claiming, releasing and the data direction always work
 }
 
 class PpdevPort : public ::testing::Test {
@@ -120,7 +103,8 @@ TEST_F(PpdevPort, AFailedIoctlDuringAnUploadIsTheTimeOut) {
     ResetPortBinding();
     ASSERT_TRUE(EnsureLinkReady());
     driver.failing = c.request;
-    driver.failAfter = driver.calls + c.after;
+    driver.calls = 0;
+    driver.failAfter = c.after;
     EXPECT_THROW(Upload(block_), LinkTimeout);
     EXPECT_NE(sim_.copier().DramPage(0), block_) << "reported as done would be an upload to nowhere";
     EXPECT_THROW(SendFunction(5, 1, 0, 0), LinkTimeout) << "a lost port stays lost";

@@ -1,7 +1,15 @@
 // Loading a file: what it is taken for, which slot, fields and menu items it fills.
 #include "rom/load_image.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
 
 #include "core/front_end.h"
 #include "core/state.h"
@@ -192,6 +200,33 @@ TEST_F(LoadImageTest, NameWithoutSeparatorLeavesNoFolder) {
   EXPECT_EQ(kind, FileKind::Patch);
   EXPECT_EQ(LastDirectory, "");
   EXPECT_EQ(window.ControlText(IDC_PATCH_FILE), "p.ips");
+}
+
+
+TEST_F(LoadImageTest, OnlyRegularFilesAreReadAndAFifoIsNotWaitedFor) {
+  const std::string fifo = dir.PathOf("pipe.smc");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string folder = dir.PathOf("folder.smc");
+  std::filesystem::create_directory(folder);
+  // Should the load wait for a writer after all, one comes after a long while,
+  // so that the test fails rather than hangs.
+  std::atomic<bool> loaded{false};
+  std::atomic<bool> writerNeeded{false};
+  std::thread rescue([&] {
+    for (int i = 0; i < 100 && !loaded; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (loaded) return;
+    writerNeeded = true;
+    const int fd = open(fifo.c_str(), O_RDWR);
+    while (!loaded) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    close(fd);
+  });
+  const FileKind kind = LoadImageFile(fifo);
+  loaded = true;
+  rescue.join();
+  EXPECT_EQ(kind, FileKind::None);
+  EXPECT_FALSE(writerNeeded) << "the load of a FIFO waited for a writer";
+  for (const std::string& path : {folder, std::string("/dev/zero")}) EXPECT_EQ(LoadImageFile(path), FileKind::None);
+  EXPECT_EQ(RomPath + SramPath + RealTimePath + PatchPath, "");
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 // program, it reads the main window's controls and menus (and any other
 // window the program shows) and prints them as tab-separated lines, so the
 // tests check texts and states rather than pixels. It can also post a
-// command or a close request and read an executable's version block.
-// Menus are read, and files dropped, by window_probe.dll (beside this
-// helper) loaded into the program, since Wine keeps menus and drop records
-// private to their process.
+// command or a close request. Menus and text widths are read, and files
+// dropped, by window_probe.dll (beside this helper) loaded into the
+// program, since Wine keeps menus, fonts and drop records private to their
+// process.
 //
 //   inspect dump                 the main window, its menu and every other window of the program
 //   inspect controls             the same without the menu
@@ -13,7 +13,6 @@
 //   inspect close                posts WM_CLOSE to the main window
 //   inspect dismiss CAPTION      ends the program's window with that caption (Cancel, or OK)
 //   inspect drop PATH...         drops the files (Windows paths) on the main window
-//   inspect version FILE         the version block of FILE
 //
 // Exit status 0, or 3 when the main window does not exist.
 #include <windows.h>
@@ -23,26 +22,12 @@
 #include <string>
 #include <vector>
 
+#include "main_window.h"
+
 namespace {
 
-constexpr const char* kMainCaption = "Quillon Link";
-
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\\')
-      out += "\\\\";
-    else if (c == '\n')
-      out += "\\n";
-    else if (c == '\r')
-      out += "\\r";
-    else if (c == '\t')
-      out += "\\t";
-    else
-      out += c;
-  }
-  return out;
-}
+using probe::Caption;
+using probe::Escaped;
 
 std::string WindowText(HWND window) {
   char text[2048] = {};
@@ -55,30 +40,6 @@ std::string ClassOf(HWND window) {
   char name[128] = {};
   GetClassNameA(window, name, sizeof name);
   return name;
-}
-
-// A top-level caption without sending a message: a window whose thread is
-// busy (or still starting) must not stall the search.
-std::string Caption(HWND window) {
-  WCHAR wide[256] = {};
-  InternalGetWindowText(window, wide, 256);
-  char text[512] = {};
-  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-  return text;
-}
-
-// The main window: caption "Quillon Link" with a menu bar (a message box may
-// carry the same caption).
-BOOL CALLBACK MatchMainWindow(HWND window, LPARAM found) {
-  if (GetMenu(window) == nullptr || Caption(window) != kMainCaption) return TRUE;
-  *reinterpret_cast<HWND*>(found) = window;
-  return FALSE;
-}
-
-HWND FindMainWindow() {
-  HWND found = nullptr;
-  EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&found));
-  return found;
 }
 
 struct ProcessSearch {
@@ -104,25 +65,17 @@ std::vector<HWND> ProcessWindows(HWND main) {
   return search.windows;
 }
 
-std::string Folder(const char* path) {
-  std::string folder(path);
-  folder.resize(folder.find_last_of('\\') + 1);
-  return folder;
-}
-
 // Loads window_probe.dll into the program and prints what it wrote.
 void RunProbe(DWORD process) {
-  char self[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, self, sizeof self);
-  const std::string folder = Folder(self);
-  const std::string probe = folder + "window_probe.dll";
+  const std::string folder = probe::ModuleFolder(nullptr);
+  const std::string library = folder + "window_probe.dll";
   const std::string output = folder + "probe.txt";
   DeleteFileA(output.c_str());
 
   HANDLE target = OpenProcess(PROCESS_ALL_ACCESS, FALSE, process);
   if (target == nullptr) return;
-  void* remotePath = VirtualAllocEx(target, nullptr, probe.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  if (remotePath != nullptr && WriteProcessMemory(target, remotePath, probe.c_str(), probe.size() + 1, nullptr)) {
+  void* remotePath = VirtualAllocEx(target, nullptr, library.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (remotePath != nullptr && WriteProcessMemory(target, remotePath, library.c_str(), library.size() + 1, nullptr)) {
     // kernel32 sits at the same address in every process.
     auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
@@ -183,9 +136,7 @@ int Dismiss(HWND main, const std::string& caption) {
 }
 
 int Drop(HWND main, int count, char** paths) {
-  char self[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, self, sizeof self);
-  const std::string list = Folder(self) + "drop.txt";
+  const std::string list = probe::ModuleFolder(nullptr) + "drop.txt";
   FILE* file = std::fopen(list.c_str(), "wb");
   if (file == nullptr) return 6;
   for (int i = 0; i < count; ++i) std::fprintf(file, "%s\n", paths[i]);
@@ -196,43 +147,17 @@ int Drop(HWND main, int count, char** paths) {
   return 0;
 }
 
-int Version(const char* file) {
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
-  if (size == 0) return 5;
-  std::vector<char> block(size);
-  if (!GetFileVersionInfoA(file, 0, size, block.data())) return 5;
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  if (VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) && fixed != nullptr) {
-    std::printf("fileversion\t%u.%u.%u.%u\n", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-                HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
-    std::printf("productversion\t%u.%u.%u.%u\n", HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
-                HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
-  }
-  for (const char* name :
-       {"Comments", "CompanyName", "FileDescription", "InternalName", "OriginalFilename", "ProductName"}) {
-    char* value = nullptr;
-    const std::string key = std::string("\\StringFileInfo\\040904b0\\") + name;
-    if (VerQueryValueA(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) && value != nullptr)
-      std::printf("string\t%s\t%s\n", name, Escaped(value).c_str());
-  }
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(
         stderr,
-        "usage: inspect dump | controls | command ID | close | dismiss CAPTION | drop PATH... | version FILE\n");
+        "usage: inspect dump | controls | command ID | close | dismiss CAPTION | drop PATH...\n");
     return 2;
   }
   const std::string verb = argv[1];
-  if (verb == "version") return argc == 3 ? Version(argv[2]) : 2;
-
-  HWND main = FindMainWindow();
+  HWND main = probe::FindMainWindow();
   if (main == nullptr) {
     std::printf("nowindow\n");
     return 3;

@@ -1,9 +1,11 @@
 // Loaded into the running program by the inspection helper, for what cannot
 // be done from another process under Wine: it reads the main window's menu
-// bar, or, when drop.txt lies beside it, drops the files listed there (one
-// path a line) on the window as the shell would. It answers in probe.txt
-// beside itself (through a temporary name, so the reader never sees half a
-// file), then unloads itself so that the next load runs again.
+// bar and names the static texts too wide for their control (a missing
+// dialog font cuts labels short), or, when drop.txt lies beside it, drops
+// the files listed there (one path a line) on the window as the shell
+// would. It answers in probe.txt beside itself (through a temporary name, so
+// the reader never sees half a file), then unloads itself so that the next
+// load runs again.
 #include <windows.h>
 // The shell's drop record needs windows.h first.
 #include <shlobj.h>
@@ -14,40 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "main_window.h"
+
 namespace {
 
 HMODULE self = nullptr;
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\\')
-      out += "\\\\";
-    else if (c == '\t')
-      out += "\\t";
-    else
-      out += c;
-  }
-  return out;
-}
-
-BOOL CALLBACK MatchMainWindow(HWND window, LPARAM found) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process != GetCurrentProcessId() || GetMenu(window) == nullptr) return TRUE;
-  // No message to the window's thread: it may be the one that is busy.
-  WCHAR caption[64] = {};
-  InternalGetWindowText(window, caption, 64);
-  if (std::wstring(caption) != L"Quillon Link") return TRUE;
-  *reinterpret_cast<HWND*>(found) = window;
-  return FALSE;
-}
-
-HWND MainWindowOfThisProcess() {
-  HWND found = nullptr;
-  EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
+using probe::Escaped;
 
 void DumpMenu(HMENU menu, const std::string& path, std::string& out) {
   const int count = GetMenuItemCount(menu);
@@ -68,6 +43,29 @@ void DumpMenu(HMENU menu, const std::string& path, std::string& out) {
     } else {
       out += "item\t" + std::to_string(info.wID) + "\t" + grey + "\t" + checked + "\t" + Escaped(text) + "\n";
     }
+  }
+}
+
+// "clipped ID" for each static text wider than its control. Measured with
+// the control's own font; the messages time out rather than wait on a busy
+// window thread.
+void DumpClippedTexts(HWND main, std::string& out) {
+  for (HWND child = GetWindow(main, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    char kind[16] = {};
+    GetClassNameA(child, kind, sizeof kind);
+    if (lstrcmpiA(kind, "Static") != 0) continue;
+    const std::string text = probe::Caption(child);
+    DWORD_PTR font = 0;
+    if (text.empty() || !SendMessageTimeoutA(child, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 1000, &font)) continue;
+    HDC dc = GetDC(child);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(font));
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(child, dc);
+    RECT client = {};
+    GetClientRect(child, &client);
+    if (extent.cx > client.right) out += "clipped\t" + std::to_string(GetDlgCtrlID(child)) + "\n";
   }
 }
 
@@ -98,20 +96,19 @@ std::string DropFiles(HWND main, const std::string& listFile) {
 }
 
 DWORD WINAPI Probe(LPVOID) {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(self, path, sizeof path);
-  std::string folder(path);
-  folder.resize(folder.find_last_of('\\') + 1);
+  const std::string folder = probe::ModuleFolder(self);
   const std::string finalName = folder + "probe.txt";
   const std::string tempName = folder + "probe.tmp";
   const std::string dropList = folder + "drop.txt";
 
   std::string out;
-  if (HWND main = MainWindowOfThisProcess()) {
-    if (GetFileAttributesA(dropList.c_str()) != INVALID_FILE_ATTRIBUTES)
+  if (HWND main = probe::FindMainWindow(GetCurrentProcessId())) {
+    if (GetFileAttributesA(dropList.c_str()) != INVALID_FILE_ATTRIBUTES) {
       out = DropFiles(main, dropList);
-    else
+    } else {
       DumpMenu(GetMenu(main), "", out);
+      DumpClippedTexts(main, out);
+    }
   }
   out += "end\n";
   if (FILE* file = std::fopen(tempName.c_str(), "wb")) {
