@@ -63,11 +63,9 @@ int ReadMemoryByte(std::uint16_t address) {
 bool ReadMemoryBlock(std::uint16_t address, std::uint8_t* buffer, std::uint16_t length) {
   SendCommand(CopierCommand::ReadMemory, address, length);
   LinkTimer(kReadPauseMs);
+  ReceiveBytes(buffer, length);
   std::uint8_t check = kCheckSeed;
-  for (std::uint16_t i = 0; i < length; ++i) {
-    buffer[i] = ReceiveByte();
-    check ^= buffer[i];
-  }
+  for (std::uint16_t i = 0; i < length; ++i) check ^= buffer[i];
   const std::uint8_t received = ReceiveByte();
   LinkTimer(kReadPauseMs);
   return received == check;
