@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 
@@ -87,6 +88,29 @@ std::string Rate(std::uint64_t bytes, double seconds) {
   return fmt::format("{:.1f} KB/s", static_cast<double>(bytes) / 1024.0 / seconds);
 }
 
+constexpr std::size_t kOffsetsKept = 4;
+
+void NoteErrorOffset(LinkTestResult& result, std::uint32_t offset) {
+  auto& offsets = result.errorOffsets;
+  if (std::find(offsets.begin(), offsets.end(), offset) != offsets.end()) return;
+  if (offsets.size() < kOffsetsKept) {
+    offsets.push_back(offset);
+  } else {
+    result.moreErrorOffsets = true;
+  }
+}
+
+// Every wrong byte at a few places of the page, each hit more than once.
+bool ErrorsStayInPlace(const LinkTestResult& result, std::uint64_t errors) {
+  return !result.moreErrorOffsets && !result.errorOffsets.empty() && errors > result.errorOffsets.size();
+}
+
+std::string OffsetList(const std::vector<std::uint32_t>& offsets) {
+  std::string list;
+  for (std::uint32_t offset : offsets) list += fmt::format("{}0x{:04X}", list.empty() ? "" : ", ", offset);
+  return list;
+}
+
 constexpr const char* kWarning =
     "The link test overwrites DRAM page 0 of the copier: the start of an uploaded image is lost. Upload it again "
     "afterwards.";
@@ -117,7 +141,11 @@ LinkTestResult RunLinkTest() {
         ++tally.reads;
         tally.badChecks += intact ? 0 : 1;
         tally.bytes += length;
-        for (std::size_t i = 0; i < length; ++i) tally.byteErrors += sent[i] != received[i] ? 1 : 0;
+        for (std::uint32_t i = 0; i < length; ++i) {
+          if (sent[i] == received[i]) continue;
+          ++tally.byteErrors;
+          NoteErrorOffset(result, i);
+        }
         evidence.Add(sent.data(), received.data(), length);
         result.bytesEachWay += length;
       }
@@ -169,13 +197,24 @@ std::string FormatLinkTestReport(const LinkTestResult& result) {
         "status line that fails under load.";
   } else if (LinkTestPassed(result)) {
     report += "Result: no errors. The cable, the port and this page of the copier's memory work.";
-  } else if (suspects.empty()) {
+  } else if (errors == 0) {
     report += "Result: the check bytes caught damage the bytes compared did not show: a noisy or too long cable.";
+  } else if (ErrorsStayInPlace(result, errors)) {
+    report += fmt::format(
+        "Result: {} byte errors, all at the same place of the page (offset {}): a fault of the copier's memory "
+        "there, not of the cable.",
+        errors, OffsetList(result.errorOffsets));
+  } else if (std::ranges::any_of(result.verdicts, [](const BitVerdict& v) {
+               return v.kind != BitVerdict::Kind::Sound && v.kind != BitVerdict::Kind::Unreliable;
+             })) {
+    report += fmt::format(
+        "Result: {} byte errors. The lines named look stuck or crossed: check the cable and its plugs, then the "
+        "port.",
+        errors);
   } else {
     report += fmt::format(
-        "Result: {} byte errors. Lines that look stuck or crossed point at the cable or the port; a single stuck "
-        "bit can also be the copier's memory. Errors spread over many bits mean a noisy or too long cable, or a port "
-        "mode other than standard (SPP).",
+        "Result: {} byte errors spread over the page: a noisy or too long cable, or a port mode other than "
+        "standard (SPP).",
         errors);
   }
   return report;

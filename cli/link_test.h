@@ -30,6 +30,10 @@ struct LinkTestResult {
   double sendSeconds = 0;
   double receiveSeconds = 0;
   std::string timedOutDuring;  // the pattern during which the copier stopped answering
+  // Offsets in the page where a byte came back wrong, the first few only: a
+  // handful hit again and again is a memory cell, not the cable.
+  std::vector<std::uint32_t> errorOffsets;
+  bool moreErrorOffsets = false;
 };
 
 // The patterns through DRAM page 0 of the selected device; the link must

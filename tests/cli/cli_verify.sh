@@ -80,6 +80,7 @@ expect_contains "speeds in both directions" "Speed: PC to copier " "$OUT"
 q 1 --port "sim:dramfault=0x10:5" probe --thorough --yes
 expect_contains "a stuck memory bit is named with the data line it could also be" \
   "data line D5 (pin 7) or bit 5 of the copier's memory is unreliable" "$OUT"
+expect_contains "and, staying at one place, as the copier's memory" "all at the same place of the page (offset 0x0010)" "$OUT"
 q 1 --port "sim:fault=dead" probe --thorough --yes
 expect_contains "a dead copier is not link-tested" "no answer within 500 ms" "$ERR"
 
