@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/interrupt.h"
+#include "core/state.h"
 #include "rom/path_helpers.h"
 
 namespace ql::cli {
@@ -25,7 +25,7 @@ void CliFrontEnd::ShowProgress(const std::string& text, std::uint32_t done, std:
   WindowModel::ShowProgress(text, done, total);
   // A step that failed or was cancelled still ends on its full count, which
   // would read as finished: after that only the clearing is drawn.
-  if (!text.empty() && (failureShown_ || Interrupted())) return;
+  if (!text.empty() && (failureShown_ || CancelRequested)) return;
   progress_.Update(text, done, total);
 }
 

@@ -30,12 +30,13 @@ inline constexpr std::string_view kStartCustomPattern = "*.*";
 
 std::string_view CustomFilterPattern(std::span<const char, kCustomFilterSize> buffer);
 // Writes the pair labelled with the pattern itself, or with a short label
-// when both copies do not fit.
+// when both copies do not fit; an empty pattern, or one too long for any
+// label, gives the start pattern.
 void SetCustomFilter(std::span<char, kCustomFilterSize> buffer, std::string_view pattern);
 
 // The filter index for the next Open, after one that ended with a file
-// chosen: a pattern the dialog changed to one that no listed filter at the
-// chosen index has was typed, so the custom filter (index 0) is selected.
+// chosen. A pattern the dialog changed that is not the chosen filter's own
+// was typed, so the custom filter (index 0) is selected.
 std::uint32_t NextOpenFilterIndex(const FileFilters& filters, std::uint32_t chosenIndex, std::string_view patternBefore,
                                   std::string_view patternAfter);
 

@@ -25,8 +25,8 @@ void OpenFilesCommand() {
   if (!chosen) return;
 
   const std::string patternAfter(CustomFilterPattern(CustomFilterBuffer));
-  OpenFileParams.nFilterIndex = NextOpenFilterIndex(OpenFilters(SelectedDevice), OpenFileParams.nFilterIndex,
-                                                    patternBefore, patternAfter);
+  OpenFileParams.nFilterIndex =
+      NextOpenFilterIndex(OpenFilters(SelectedDevice), OpenFileParams.nFilterIndex, patternBefore, patternAfter);
   SetCustomFilter(CustomFilterBuffer, patternAfter);
 
   LoadFileBatch(ExpandOpenSelection(std::string_view(FileNameBuffer, sizeof FileNameBuffer)));

@@ -21,14 +21,37 @@
 namespace ql {
 namespace {
 
-constexpr std::uint32_t kSwcKilobitsPerBlock = kSwcBlockSize / kKilobitBytes;
-constexpr std::uint32_t kSmdKilobitsPerBlock = kSmdBlockSize / kKilobitBytes;
 // The largest images the loader accepts: 48 Mbit for the SWC, 32 Mbit for the SMD.
 constexpr long long kSwcMaxData = 48LL * kMbitBytes;
 constexpr long long kSmdMaxData = 32LL * kMbitBytes;
 constexpr std::uint8_t kRomHeaderSramSizeOffset = 0x18;
 // Blocks beyond the first 512 (4 MB) lie above the SWC's upper DRAM line.
 constexpr std::uint32_t kSwcBlocksPerDramHalf = 512;
+
+// Both ROM uploads: the set-up writes, then every block after a cancel test
+// and its progress text through the DRAM window, with VerifyUploads the
+// read-back of all of it, and the final progress text on every way out.
+template <typename SetUp, typename SelectBlock, typename ReadBack>
+bool SendRomBlocks(const std::uint8_t* data, std::uint32_t blocks, std::uint32_t blockSize, SetUp setUp,
+                   SelectBlock select, ReadBack readBack) {
+  const std::uint32_t kilobitsPerBlock = blockSize / kKilobitBytes;
+  bool complete = false;
+  try {
+    setUp();
+    std::uint32_t i = 0;
+    for (; i < blocks; ++i) {
+      if (CancelRequested) break;
+      ShowTransferProgress("ROM", i * kilobitsPerBlock, blocks * kilobitsPerBlock);
+      select(i);
+      WriteMemoryBlock(CopierAddress::DramWindow, data + i * blockSize, static_cast<std::uint16_t>(blockSize));
+    }
+    complete = i == blocks && (!VerifyUploads || readBack());
+  } catch (const LinkTimeout&) {
+    ReportLinkTimeout();
+  }
+  ShowTransferProgress("ROM", blocks * kilobitsPerBlock, blocks * kilobitsPerBlock);
+  return complete;
+}
 
 }  // namespace
 
@@ -73,54 +96,32 @@ bool RecordLoadedRomForExecute() {
 
 bool SendRomSwc(const std::uint8_t* data, std::uint32_t dataSize) {
   RecordUploadedImage(dataSize);
-  const std::uint32_t blocks = RomBlockCount;
   std::uint8_t header[kCopierHeaderSize];
-  FillCopierHeader(header, static_cast<std::uint16_t>(blocks), SwcModeByte, CopierFileType::SwcRom);
-
-  bool complete = false;
-  try {
+  FillCopierHeader(header, static_cast<std::uint16_t>(RomBlockCount), SwcModeByte, CopierFileType::SwcRom);
+  auto setUp = [&header] {
     SelectBankPage(0, 0);
     WriteMemoryBlock(CopierAddress::SwcUploadHeader, header, kCopierHeaderSize);
-    std::uint32_t i = 0;
-    for (; i < blocks; ++i) {
-      if (CancelRequested) break;
-      ShowTransferProgress("ROM", i * kSwcKilobitsPerBlock, blocks * kSwcKilobitsPerBlock);
-      WriteMemoryByte(CopierAddress::SwcDramHighPages, static_cast<std::uint8_t>(i / kSwcBlocksPerDramHalf));
-      SelectBankPage(static_cast<std::uint8_t>(i / kSwcPagesPerBank), static_cast<std::uint8_t>(i % kSwcPagesPerBank));
-      WriteMemoryBlock(CopierAddress::DramWindow, data + i * kSwcBlockSize, kSwcBlockSize);
-    }
-    complete = i == blocks && (!VerifyUploads || ReadBackRomSwc(header, data, blocks));
-  } catch (const LinkTimeout&) {
-    ReportLinkTimeout();
-  }
-  ShowTransferProgress("ROM", blocks * kSwcKilobitsPerBlock, blocks * kSwcKilobitsPerBlock);
-  return complete;
+  };
+  auto select = [](std::uint32_t i) {
+    WriteMemoryByte(CopierAddress::SwcDramHighPages, static_cast<std::uint8_t>(i / kSwcBlocksPerDramHalf));
+    SelectBankPage(static_cast<std::uint8_t>(i / kSwcPagesPerBank), static_cast<std::uint8_t>(i % kSwcPagesPerBank));
+  };
+  auto readBack = [&header, data] { return ReadBackRomSwc(header, data, RomBlockCount); };
+  return SendRomBlocks(data, RomBlockCount, kSwcBlockSize, setUp, select, readBack);
 }
 
 bool SendRomSmd(const std::uint8_t* data, std::uint32_t dataSize) {
   RecordUploadedImage(dataSize);
-  const std::uint32_t blocks = RomBlockCount;
   std::uint8_t header[kCopierHeaderSize];
   // The SMD header carries the block count in one byte only.
-  FillCopierHeader(header, static_cast<std::uint16_t>(blocks % 256), 0, CopierFileType::SmdRom);
-
-  bool complete = false;
-  try {
+  FillCopierHeader(header, static_cast<std::uint16_t>(RomBlockCount % 256), 0, CopierFileType::SmdRom);
+  auto setUp = [&header] {
     WriteMemoryBlock(CopierAddress::SmdUploadHeader, header, kCopierHeaderSize);
     WriteMemoryByte(CopierAddress::SmdModeRegister, SmdMode::Transfer);
-    std::uint32_t i = 0;
-    for (; i < blocks; ++i) {
-      if (CancelRequested) break;
-      ShowTransferProgress("ROM", i * kSmdKilobitsPerBlock, blocks * kSmdKilobitsPerBlock);
-      SelectPage(static_cast<std::uint8_t>(i));
-      WriteMemoryBlock(CopierAddress::DramWindow, data + i * kSmdBlockSize, kSmdBlockSize);
-    }
-    complete = i == blocks && (!VerifyUploads || ReadBackRomSmd(header, data, blocks));
-  } catch (const LinkTimeout&) {
-    ReportLinkTimeout();
-  }
-  ShowTransferProgress("ROM", blocks * kSmdKilobitsPerBlock, blocks * kSmdKilobitsPerBlock);
-  return complete;
+  };
+  auto select = [](std::uint32_t i) { SelectPage(static_cast<std::uint8_t>(i)); };
+  auto readBack = [&header, data] { return ReadBackRomSmd(header, data, RomBlockCount); };
+  return SendRomBlocks(data, RomBlockCount, kSmdBlockSize, setUp, select, readBack);
 }
 
 bool UploadRom(bool applyPatch) {

@@ -81,29 +81,31 @@ The backup device is not responding.  Make sure it's connected and the Super NES
 q 0 --port sim run lorom.smc
 expect_eq "no progress line when stderr is not a terminal" "" "$ERR"
 
-# A file deleted after loading fails its step with a message and exit 1. The
-# trace is a FIFO left unread: the upload blocks in its ROM step, after the
-# loads, until the SRAM file is gone.
-cp save.srm gone.srm
+# A ROM deleted after loading fails its step with a message and exit 1. The
+# trace is a FIFO: the program waits for its reader once the files are loaded,
+# before the upload opens the ROM again; the ROM goes while it waits.
+cp lorom.smc gone.smc
 mkfifo vanish.trace
-expect_py "an SRAM file deleted after loading: message and exit 1" "
-import os, select, subprocess, time
-p = subprocess.Popen(['$QUILLON', '--port', 'sim', '--trace', 'vanish.trace', 'run', 'lorom.smc', 'gone.srm'],
+expect_py "a ROM deleted after loading: message and exit 1" "
+import os, subprocess, time
+p = subprocess.Popen(['$QUILLON', '--port', 'sim', '--trace', 'vanish.trace', 'run', 'gone.smc'],
                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+deadline = time.time() + 20
+while time.time() < deadline and p.poll() is None and open(f'/proc/{p.pid}/wchan').read() != 'wait_for_partner':
+    time.sleep(0.01)
+os.remove('gone.smc')
 fd = os.open('vanish.trace', os.O_RDONLY | os.O_NONBLOCK)
-deadline, first = time.time() + 20, b''
-while not first and time.time() < deadline and p.poll() is None:
-    if select.select([fd], [], [], 0.1)[0]:
-        try:
-            first = os.read(fd, 1)
-        except BlockingIOError:
-            pass
-os.remove('gone.srm')
-os.set_blocking(fd, True)
-while os.read(fd, 65536):
-    pass
+while True:
+    try:
+        chunk = os.read(fd, 65536)
+    except BlockingIOError:
+        chunk = b''
+    if not chunk:
+        if p.poll() is not None:
+            break
+        time.sleep(0.01)
 err = p.communicate(timeout=60)[1].decode()
-print(first == b'>' and p.returncode == 1 and err.startswith('Upload SRAM: Cannot open \"gone.srm\"'))"
+print(p.returncode == 1 and err.startswith('Upload ROM: Cannot open \"gone.smc\"'))"
 q 0 --progress --port sim run lorom.smc
 expect_contains "the final text of the step" "ROM 2048/2048 [########################] 100%" "$ERR"
 expect_eq "every line: text, bar, percentage, then rate and time left once known" "0" \

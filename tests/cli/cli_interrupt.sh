@@ -7,7 +7,7 @@ source "$(dirname "$0")/assertions.bash" "$@"
 # start FILE ARGS...: starts a download in the background (PID) and waits up to
 # 5 s until FILE exists: the download has answered its save dialog and started.
 start() {
-  "$QUILLON" "${@:2}" 2>/dev/null &
+  "$QUILLON" "${@:2}" 2>"$WORK/start.err" &
   PID=$!
   for _ in $(seq 1 100); do
     [ -e "$1" ] && return
@@ -49,8 +49,14 @@ print(d[:512] == $RTS_HEADER_PY and (len(d) - 512) % 8192 == 0 and len(d) < 512 
 expect_py "the port was released (emulator state saved)" "import os; print(os.path.getsize('one/sram.bin') == 32768)"
 expect_py "the trace was flushed" "d = open('one.trace','rb').read(); print(d.startswith(b'> D5 AA 96') and d.endswith(b'\\n'))"
 
-start twice.rts --port sim:fault=slow:5 download rts twice.rts
-sleep 1  # well inside the first page
+start twice.rts --progress --port sim:fault=slow:5 download rts twice.rts
+# The first page has begun once its progress line is out (a busy machine may
+# take over a second for the signature probe before it).
+for _ in $(seq 1 300); do
+  grep -q "Real-time 0/" "$WORK/start.err" && break
+  sleep 0.1
+done
+sleep 0.5
 kill -INT $PID
 sleep 0.3
 check "the first Ctrl+C does not end the process inside a block" kill -0 $PID

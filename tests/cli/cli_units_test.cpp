@@ -13,6 +13,7 @@
 #include "cli/json_output.h"
 #include "cli/port_selection.h"
 #include "cli/probe_command.h"
+#include "core/state.h"
 #include "resources/resource_ids.h"
 
 namespace ql::cli {
@@ -162,20 +163,28 @@ TEST(Escaping, JsonKeepsUtf8AndEscapesOtherBytesAndControls) {
   EXPECT_EQ(TerminalText("\xe9\\\" ~"), "\xe9\\\" ~");
 }
 
-TEST(Progress, AFailedStepLeavesNoFinishedLine) {
-  std::FILE* file = std::tmpfile();
-  ASSERT_NE(file, nullptr);
-  ProgressLine line(file, ProgressLine::Mode::Lines);
-  CliFrontEnd ui(line);
-  ui.ShowProgress("ROM 0/2048", 0, 2048);
-  ui.ShowMessage("LPT read timeout", "SWC Interface", MessageIcon::Stop);
-  ui.ShowProgress("ROM 2048/2048", 2048, 2048);  // the step's closing update
-  ui.ShowProgress("", 0, 0);
-  std::rewind(file);
-  std::string text;
-  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-  std::fclose(file);
-  EXPECT_EQ(text, "ROM 0/2048 [------------------------]   0%\n") << text;
+TEST(Progress, AFailedOrCancelledStepLeavesNoFinishedLine) {
+  for (bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "cancelled" : "timed out");
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    ProgressLine line(file, ProgressLine::Mode::Lines);
+    CliFrontEnd ui(line);
+    ui.ShowProgress("ROM 0/2048", 0, 2048);
+    if (cancel) {
+      CancelRequested = true;
+    } else {
+      ui.ShowMessage("LPT read timeout", "SWC Interface", MessageIcon::Stop);
+    }
+    ui.ShowProgress("ROM 2048/2048", 2048, 2048);  // the step's closing update
+    ui.ShowProgress("", 0, 0);
+    CancelRequested = false;
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    std::fclose(file);
+    EXPECT_EQ(text, "ROM 0/2048 [------------------------]   0%\n") << text;
+  }
 }
 
 TEST(Probe, StatusBitsAreDecoded) {

@@ -159,12 +159,16 @@ class Session:
 
     def __enter__(self):
         self.xvfb, display = start_xvfb()
-        self.wine = WinePrefix(self.root, self.pristine, display)
-        self.app.mkdir()
-        self.files.mkdir()
-        for name in ("Quillon.exe", "inspect.exe", "window_probe.dll"):
-            shutil.copy(built_file(self.win64, name), self.app / name)
-        subprocess.run(["wine", str(self.app / "inspect.exe"), "controls"], env=self.env(), timeout=120, **QUIET)
+        try:
+            self.wine = WinePrefix(self.root, self.pristine, display)
+            self.app.mkdir()
+            self.files.mkdir()
+            for name in ("Quillon.exe", "inspect.exe", "window_probe.dll"):
+                shutil.copy(built_file(self.win64, name), self.app / name)
+            subprocess.run(["wine", str(self.app / "inspect.exe"), "controls"], env=self.env(), timeout=120, **QUIET)
+        except BaseException:
+            self.__exit__(*sys.exc_info())  # a failed set-up leaves no X server behind
+            raise
         return self
 
     def __exit__(self, *exc):
@@ -223,11 +227,12 @@ class Session:
             except (KeyError, IndexError, TypeError):
                 pass
             if time.monotonic() > deadline:
-                raise GuiFailure(f"timed out waiting for {what}; last reading: controls={last.controls} others={last.others}")
+                raise GuiFailure(f"timed out waiting for {what}; last: controls={last.controls} others={last.others}")
             time.sleep(0.2)
 
     def wait_window(self, caption: str, timeout: float = 30) -> dict:
-        return self.wait_for(lambda w: w.window(caption) is not None, timeout, f"the window {caption!r}").window(caption)
+        found = self.wait_for(lambda w: w.window(caption) is not None, timeout, f"the window {caption!r}")
+        return found.window(caption)
 
     def answer(self, caption: str, timeout: float = 30) -> str:
         """Waits for the program's window with that caption, ends it (Cancel,

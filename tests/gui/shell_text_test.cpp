@@ -28,7 +28,9 @@ TEST(OpenFilters, ListsPerDeviceInTheDoubleNulForm) {
   EXPECT_EQ(FilterListBuffer({}), "\0\0"s);
 }
 
-std::string Bytes(const std::array<char, kCustomFilterSize>& buffer) { return std::string(buffer.data(), buffer.size()); }
+std::string Bytes(const std::array<char, kCustomFilterSize>& buffer) {
+  return std::string(buffer.data(), buffer.size());
+}
 
 TEST(CustomFilter, PairIsLabelledWithItsPatternAndNeverHasAnEmptyString) {
   struct Case {
@@ -38,9 +40,9 @@ TEST(CustomFilter, PairIsLabelledWithItsPatternAndNeverHasAnEmptyString) {
   const std::string longest(61 - 5, 'x');  // with "Typed", two NULs and the closing NUL: 64
   const Case cases[] = {
       {"*.xyz", "*.xyz\0*.xyz\0"s},
-      {"", "*.*\0*.*\0"s},                                     // an empty pattern would drop the filter list
+      {"", "*.*\0*.*\0"s},  // an empty pattern would drop the filter list
       {std::string(30, 'a'), std::string(30, 'a') + '\0' + std::string(30, 'a') + '\0'},  // 63 bytes
-      {std::string(31, 'b'), "Typed\0"s + std::string(31, 'b') + '\0'},  // two copies no longer fit
+      {std::string(31, 'b'), "Typed\0"s + std::string(31, 'b') + '\0'},                   // two copies no longer fit
       {longest, "Typed\0"s + longest + '\0'},
       {longest + "y", "*.*\0*.*\0"s},  // too long for any label
   };
@@ -70,13 +72,13 @@ TEST(CustomFilter, ATypedPatternSelectsTheCustomFilterNextTime) {
     std::uint32_t next;
   };
   const Case cases[] = {
-      {1, "*.*", "*.*", 1},                          // the dialog left the pattern alone
-      {1, "*.*", "*.smc;*.swc;*.sfc;*.fig", 1},      // it wrote the listed filter's pattern
+      {1, "*.*", "*.*", 1},                      // the dialog left the pattern alone
+      {1, "*.*", "*.smc;*.swc;*.sfc;*.fig", 1},  // it wrote the listed filter's pattern
       {3, "*.xyz", "*.rts", 3},
-      {1, "*.*", "*.xyz", 0},                        // typed in the file-name field
+      {1, "*.*", "*.xyz", 0},  // typed in the file-name field
       {5, "*.xyz", "*.abc", 0},
-      {0, "*.xyz", "*.smc;*.swc;*.sfc;*.fig", 0},   // the custom filter was in use
-      {9, "*.*", "*.xyz", 0},                        // an index past the list (after a device switch)
+      {0, "*.xyz", "*.smc;*.swc;*.sfc;*.fig", 0},  // the custom filter was in use
+      {9, "*.*", "*.xyz", 0},                      // an index past the list (after a device switch)
   };
   for (const Case& c : cases)
     EXPECT_EQ(NextOpenFilterIndex(swc, c.chosen, c.before, c.after), c.next) << c.chosen << " " << c.after;

@@ -151,9 +151,7 @@ int Drop(HWND main, int count, char** paths) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(
-        stderr,
-        "usage: inspect dump | controls | command ID | close | dismiss CAPTION | drop PATH...\n");
+    std::fprintf(stderr, "usage: inspect dump | controls | command ID | close | dismiss CAPTION | drop PATH...\n");
     return 2;
   }
   const std::string verb = argv[1];
