@@ -5,9 +5,6 @@
 source "$(dirname "$0")/assertions.bash" "$@"
 
 "$MAKE_ROM" snes --size 1024 cart.sfc
-"$MAKE_ROM" snes --hirom --size 2048 hicart.sfc
-"$MAKE_ROM" genesis genesis.bin
-"$MAKE_ROM" genesis --smd genesis.smd
 "$MAKE_ROM" snes --copier-header lorom.smc
 head -c 32768 /dev/urandom >save.srm
 data() { tail -c +513 "$1"; }
@@ -16,13 +13,6 @@ data() { tail -c +513 "$1"; }
 q 0 --port "sim:cart=$PWD/cart.sfc,noise=20,seed=7" --trace noisy.trace download rom noisy.swc
 expect_same_file "download under noise= equals the cartridge" cart.sfc <(data noisy.swc)
 check "the trace shows the repeated reads" grep -q '^! damaged block, read again (2 of 9)$' noisy.trace
-q 0 --port "sim:cart=$PWD/hicart.sfc,hirom=1,noise=20,seed=8" download rom hinoisy.swc
-expect_same_file "HiROM download under noise= (both windows) equals the cartridge" hicart.sfc <(data hinoisy.swc)
-q 0 --device smd --port "sim:cart=$PWD/genesis.bin,noise=20,seed=9" download rom noisy.smd
-expect_same_file "SMD download under noise= equals the SMD file" genesis.smd noisy.smd
-q 0 --port "sim:noise=20,seed=10,state=S" upload sram save.srm
-q 0 --port "sim:noise=20,seed=11,state=S" download sram back.srm
-expect_same_file "SRAM download under noise= equals what was uploaded" save.srm back.srm
 
 # A line too noisy for any block to arrive intact (the detection too reads
 # noise): the first block stops the download, and nothing but the header
@@ -46,9 +36,6 @@ expect_contains "the closing count matches the blocks read again" \
   "Verified: 128 blocks read until two reads in a row agreed; $n of them needed more than two reads." "$OUT"
 check "some block needed a third read" [ "$n" -gt 0 ]
 expect_contains "and the report agrees" "they agree" "$OUT"
-q 1 --port "sim:cart=$PWD/cart.sfc,cartnoise=1000000,seed=5" download rom --verify never.swc
-expect_contains "reads that never agree name the block" "quarter 0 read differently 8 times in a row" "$ERR"
-expect_eq "and are not written" "512" "$(stat -c %s never.swc)"
 
 # A DRAM bit that does not keep what was written: ROM block 3, byte 0x123, bit 2.
 q 1 --port "sim:state=D,dramfault=0x6123:2" run --verify lorom.smc
@@ -61,14 +48,6 @@ F 01 2D 00 00" "$(cat D2/events.log)"
 q 0 --port "sim:state=V" run --verify lorom.smc save.srm
 expect_eq "a sound copier passes the read-back and executes" "F 05 20 00 00
 F 01 2D 00 00" "$(cat V/events.log)"
-q 1 --device smd --port "sim:state=M,dramfault=0x4000:7" upload --verify rom genesis.bin
-expect_contains "SMD: the page and the address" "page 0x01 (ROM block 1) differs at copier address 0x8000" "$ERR"
-q 1 --port "sim:state=R,rts=0,dramfault=$((0x76 * 32768 + 0x400000 + 5)):0" upload --verify rts "$(
-  python3 -c "import os; open('s.rts','wb').write(bytes(8)+b'\xaa\xbb\x08'+bytes(501)+os.urandom(262144))"
-  echo s.rts)"
-expect_contains "real-time save kept in DRAM: its step and address" \
-  "Upload Real-time Save: The copier does not hold what was sent: the block at page 0 of the real-time save area differs at copier address 0x8005" \
-  "$ERR"
 
 # The link test.
 q 2 --port sim probe --thorough </dev/null

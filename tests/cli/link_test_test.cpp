@@ -19,7 +19,6 @@ namespace ql::cli {
 namespace {
 
 using Fault = std::function<std::uint8_t(std::uint8_t)>;
-using Kind = BitVerdict::Kind;
 
 std::uint8_t Swap(std::uint8_t v, int a, int b) {
   const unsigned x = ((v >> a) ^ (v >> b)) & 1u;
@@ -60,6 +59,11 @@ TEST(LineAnalysis, NamesTheLineThatASpoiltBitPointsAt) {
        [](std::uint8_t v) { return std::uint8_t((v & ~0x02) | ((v & 1) << 1)); },
        {"data line D1 (pin 3) or bit 1 of the copier's memory looks crossed with D0 (pin 2): received bit 1 follows "
         "sent bit 0"}},
+      // Bits 0 and 5: no one status line carries both, so two single bits are named.
+      {"two bits apart",
+       [](std::uint8_t v) { return std::uint8_t(v & ~0x21); },
+       {"data line D0 (pin 2) or bit 0 of the copier's memory looks stuck low (always 0)",
+        "data line D5 (pin 7) or bit 5 of the copier's memory looks stuck low (always 0)"}},
       {"a bit wrong now and then",
        [n = 0](std::uint8_t v) mutable { return std::uint8_t(++n % 97 ? v : v ^ 0x80); },
        {"data line D7 (pin 9) or bit 7 of the copier's memory is unreliable (wrong now and then: noise or a loose "
@@ -68,17 +72,6 @@ TEST(LineAnalysis, NamesTheLineThatASpoiltBitPointsAt) {
     SCOPED_TRACE(name);
     EXPECT_EQ(DescribeSuspectLines(Evidence(fault).Verdicts()), lines);
   }
-}
-
-TEST(LineAnalysis, AStatusLineSpoilsBothNibblesAndOnlyThenIsNamed) {
-  const auto stuck = Evidence([](std::uint8_t v) { return std::uint8_t(v & ~0x11); }).Verdicts();
-  EXPECT_EQ(stuck[0].kind, Kind::StuckLow);
-  EXPECT_EQ(stuck[4].kind, Kind::StuckLow);
-  // Bits 0 and 5: no one status line carries both, so two single bits are named.
-  const auto apart = DescribeSuspectLines(Evidence([](std::uint8_t v) { return std::uint8_t(v & ~0x21); }).Verdicts());
-  ASSERT_EQ(apart.size(), 2u);
-  EXPECT_TRUE(apart[0].starts_with("data line D0"));
-  EXPECT_TRUE(apart[1].starts_with("data line D5"));
 }
 
 // The emulated copier behind a cable that changes the status lines.
