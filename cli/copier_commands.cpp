@@ -116,8 +116,7 @@ int RunCopierCommand(const Invocation& inv, CliFrontEnd& ui) {
     }
     // The job clears the progress line at its end; say where the data went.
     ui.Note(fmt::format("{} {} bytes to {}", Interrupted() ? "Kept" : "Saved", st.st_size, inv.outFile));
-    // A dump whose checksum disagrees still downloaded: the report and its advice say what to do, the exit
-    // status stays that of the transfer (hacks and prototypes often carry a wrong checksum).
+    // A whole cartridge dump ends with its health report, so that a bad contact does not pass for a good dump.
     if (inv.what == "rom" && !Interrupted()) ReportDownloadedDump(inv.outFile, ui);
   } else if (command->job && !ui.FailureShown() && !Interrupted()) {
     // The job clears its progress line at the end; leave a word that it went through.

@@ -90,11 +90,21 @@ q 1 check --json .
 expect_eq "a folder gives no JSON line" "" "$OUT"
 expect_contains "a folder cannot be read" ".: cannot be read" "$ERR"
 
-# A file name that is not plain ASCII still gives valid JSON.
-cp genesis.bin "$(printf 'caf\xc3\xa9 "q".bin')"
-q 0 check --json caf*
-expect_py "JSON of an unusual name" "
-import json
-print(json.loads(r'''$OUT''')['checksum']['ok'] is True)"
+# `download rom` ends with the report of the file it wrote, and advice when the checksum disagrees.
+"$MAKE_ROM" snes cart.sfc
+python3 -c "
+d = bytearray(open('cart.sfc', 'rb').read()); d[0x20000] ^= 0x01
+open('dirty.sfc', 'wb').write(d)"
+q 0 --port "sim:cart=$PWD/cart.sfc" download rom cart.swc
+expect_contains "report of a good dump" "cart.swc
+  Image:    Super NES, LoROM, with a 512-byte copier header" "$OUT"
+expect_contains "a good dump agrees" "they agree" "$OUT"
+check "no advice for a good dump: $OUT" [ "${OUT/reseat/}" == "$OUT" ]
+q 0 --port "sim:cart=$PWD/dirty.sfc" download rom dirty.swc
+expect_contains "a damaged dump differs" "they DIFFER" "$OUT"
+expect_contains "advice for a damaged dump" "clean the contacts, reseat the cartridge, dump again" "$OUT"
+q 0 --device smd --port "sim:cart=$PWD/genesis.bin" download rom cart.smd
+expect_contains "an SMD dump is reported de-interleaved" "Genesis, SMD-interleaved" "$OUT"
+expect_contains "an SMD dump agrees" "they agree" "$OUT"
 
 finish
