@@ -13,6 +13,10 @@ constexpr const char* kPortHelp =
     "sim[:OPTIONS] "
     "(the copier emulator; OPTIONS: state=DIR, cart=FILE, hirom=1, rts=0, fault=dead|stall:N|badcheck|slow:MS)";
 
+constexpr const char* kUploadVerifyHelp =
+    "read back what each step wrote and compare it with what was sent; stop before the image is started at the "
+    "first difference";
+
 }  // namespace
 
 ParseResult ParseArguments(int argc, char** argv) {
@@ -35,9 +39,11 @@ ParseResult ParseArguments(int argc, char** argv) {
 
   auto* run = app.add_subcommand("run", "load the files, then Upload and Run (F5; Shift+F5 with --realtime)");
   run->add_flag("--realtime", inv.realTime, "real-time run");
+  run->add_flag("--verify", inv.verify, kUploadVerifyHelp);
   run->add_option("FILE", inv.files)->required();
 
   auto* upload = app.add_subcommand("upload", "load the files, then one Upload menu command");
+  upload->add_flag("--verify", inv.verify, kUploadVerifyHelp);
   upload->add_option("WHAT", inv.what)->required()->check(CLI::IsMember({"rom", "rom-ips", "sram", "rts"}));
   upload->add_option("FILE", inv.files)->required();
 
@@ -50,6 +56,8 @@ ParseResult ParseArguments(int argc, char** argv) {
   auto* cartInfo = app.add_subcommand("cart-info", "Cartridge Info report (SWC)");
 
   auto* download = app.add_subcommand("download", "download the cartridge ROM, the SRAM or the real-time save");
+  download->add_flag("--verify", inv.verify,
+                     "read every block until two reads in a row agree (a dirty cartridge contact shows only so)");
   download->add_option("WHAT", inv.what)->required()->check(CLI::IsMember({"rom", "sram", "rts"}));
   download->add_option("OUTFILE", inv.outFile)->required();
 
@@ -61,6 +69,11 @@ ParseResult ParseArguments(int argc, char** argv) {
   convert->add_option("FILES", inv.files, "IN OUT")->required()->expected(2);
 
   auto* probe = app.add_subcommand("probe", "check the port and whether a copier answers");
+  auto* thorough = probe->add_flag("--thorough", inv.thorough,
+                  "link test: write and read back patterns through one DRAM page (overwrites it), report errors, "
+                  "suspect lines and speed");
+  probe->add_flag("--yes", inv.yes, "with --thorough: do not ask before overwriting the copier's memory")
+      ->needs(thorough);
 
   auto* check = app.add_subcommand("check", "dump health report: internal checksum against the header, and CRC32");
   check->add_flag("--json", inv.json, "one JSON object per file and line");

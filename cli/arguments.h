@@ -20,6 +20,9 @@ struct Invocation {
   Command command = Command::Info;
   bool json = false;               // info --json, check --json
   bool realTime = false;           // run/execute --realtime
+  bool verify = false;             // run/upload/download --verify
+  bool thorough = false;           // probe --thorough
+  bool yes = false;                // probe --thorough --yes: no question before overwriting copier memory
   std::string what;                // upload rom|rom-ips|sram|rts, download rom|sram|rts, convert --to smd|plain
   std::vector<std::string> files;  // info/run/upload/check FILE..., execute [ROM], patch ROM PATCH OUT, convert IN OUT
   std::string outFile;             // download OUTFILE

@@ -12,6 +12,7 @@
 #include "cli/interrupt.h"
 #include "core/state.h"
 #include "transfer/rom_upload.h"
+#include "transfer/verification.h"
 
 namespace ql::cli {
 namespace {
@@ -94,6 +95,8 @@ int RunCopierCommand(const Invocation& inv, CliFrontEnd& ui) {
     return kExitFailed;
   }
   if (Interrupted()) return kExitCancelled;  // Ctrl+C while the files were loading: start nothing
+  VerifyUploads = inv.verify && (inv.command == Command::Run || inv.command == Command::Upload);
+  VerifyDownloads = inv.verify && inv.command == Command::Download;
   if (!RunCommand(id)) {
     ui.Error("the command was refused");
     return kExitFailed;

@@ -57,7 +57,7 @@ int Dispatch(const Invocation& inv, const PortChoice& port, CliFrontEnd& ui) {
     case Command::Convert:
       return RunConvert(inv, ui);
     case Command::Probe:
-      return RunProbe(port, ui);
+      return RunProbe(port, ui, inv.thorough, inv.yes);
     case Command::Check:
       return RunCheck(inv, ui);
     default:

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "cli/exit_codes.h"
+#include "cli/link_test.h"
 #include "core/port_io.h"
 #include "core/state.h"
 #include "core/types.h"
@@ -40,7 +41,7 @@ std::string DescribeRegisters(std::uint8_t data, std::uint8_t status, std::uint8
       Bit(status, 3), control, Bit(control, 0));
 }
 
-int RunProbe(const PortChoice& choice, CliFrontEnd& ui) {
+int RunProbe(const PortChoice& choice, CliFrontEnd& ui, bool thorough, bool yes) {
   ui.Print("Port: " + DescribePort(choice));
   if (!EnsureLinkReady()) return kExitFailed;  // the link has said why
   PortIo& port = BoundPort();
@@ -53,6 +54,7 @@ int RunProbe(const PortChoice& choice, CliFrontEnd& ui) {
   ui.Print(DescribeRegisters(data, status, control));
 
   const std::uint16_t address = SelectedDevice == kDeviceSmd ? kSmdHarmlessAddress : kSwcHarmlessAddress;
+  int code = kExitOk;
   try {
     int value = ReadMemoryByte(address);
     if (value < 0) {
@@ -60,14 +62,16 @@ int RunProbe(const PortChoice& choice, CliFrontEnd& ui) {
           fmt::format("Copier: answers, but the check byte of its reply to a read of 0x{:04X} did not match "
                       "(a long or noisy cable, or a port mode other than standard/SPP?)",
                       address));
-      return kExitFailed;
+      code = kExitFailed;
+    } else {
+      ui.Print(fmt::format("Copier: answers (read 0x{:02X} at 0x{:04X})", value, address));
     }
-    ui.Print(fmt::format("Copier: answers (read 0x{:02X} at 0x{:04X})", value, address));
-    return kExitOk;
   } catch (const LinkTimeout&) {
     ui.PrintError(kNoAnswerAdvice);
-    return kExitFailed;
+    return kExitFailed;  // nothing to test a link with
   }
+  // A copier that answers with damaged bytes is what the link test is for.
+  return thorough ? RunThoroughProbe(yes, ui) : code;
 }
 
 }  // namespace ql::cli

@@ -12,6 +12,8 @@ namespace ql::cli {
 // The three register lines, the status bits decoded.
 std::string DescribeRegisters(std::uint8_t data, std::uint8_t status, std::uint8_t control);
 
-int RunProbe(const PortChoice& choice, CliFrontEnd& ui);
+// thorough: then the link test (link_test.h), which overwrites a DRAM page
+// and asks first unless yes.
+int RunProbe(const PortChoice& choice, CliFrontEnd& ui, bool thorough = false, bool yes = false);
 
 }  // namespace ql::cli

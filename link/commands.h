@@ -19,8 +19,9 @@ void WriteMemoryByte(std::uint16_t address, std::uint8_t value);
 void WriteMemoryBlock(std::uint16_t address, const std::uint8_t* data, std::uint16_t length);
 // The byte read (0..255), or -1 when its check byte does not match.
 int ReadMemoryByte(std::uint16_t address);
-// Fills the buffer; returns whether the data check byte matched (no caller
-// has to act on it: a block is delivered as received).
+// Fills the buffer as received; returns whether the data check byte
+// matched. Readers that must not take a damaged block for data go through
+// ReadBlockWithRepeats (link/block_reads.h).
 bool ReadMemoryBlock(std::uint16_t address, std::uint8_t* buffer, std::uint16_t length);
 void SelectBankPage(std::uint8_t bank, std::uint8_t quarter);
 void SelectPage(std::uint8_t page);

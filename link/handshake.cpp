@@ -40,7 +40,17 @@ PortIo& Port() {
 
 std::uint16_t Register(std::uint16_t offset) { return static_cast<std::uint16_t>(link_state::lptBase + offset); }
 
-void WaitForLevel(PortIo& port, std::uint16_t status, std::uint8_t level) {
+// LinkTimer(-kByteWaitTimeoutMs) without the call: once per nibble of a block.
+inline void ArmByteTimeout() {
+  if (link_state::ticksPerMs == 0) {
+    timer.limit = kPollBudgetWithoutCounter;
+  } else {
+    timer.limit = static_cast<std::uint32_t>(kByteWaitTimeoutMs);
+    timer.stampPending = true;
+  }
+}
+
+inline void WaitForLevel(PortIo& port, std::uint16_t status, std::uint8_t level) {
   if ((port.PortIn(status) & kHandshakeLine) == level) return;
   do {
     if (LinkTimer(0)) RaiseTimeout();
@@ -88,22 +98,29 @@ void SendByte(std::uint8_t value) {
 }
 
 std::uint8_t ReceiveByte() {
+  std::uint8_t value = 0;
+  ReceiveBytes(&value, 1);
+  return value;
+}
+
+void ReceiveBytes(std::uint8_t* buffer, std::size_t count) {
   PortIo& port = Port();
   const std::uint16_t status = Register(kStatusRegister);
   const std::uint16_t control = Register(kControlRegister);
-  // Each half is read from a fresh status read after its wait: the read
-  // that ends the wait may have caught the nibble lines still moving.
-  LinkTimer(-kByteWaitTimeoutMs);
-  WaitForLevel(port, status, 0);
-  const std::uint8_t low = (port.PortIn(status) >> 3) & 0x0F;  // bits 3..6: ERROR, SELECT, PAPER-OUT, ACK
-  port.NotPortBit(control, kStrobeBit);
-  LinkTimer(-kByteWaitTimeoutMs);
-  WaitForLevel(port, status, 0);
-  const std::uint8_t high = (port.PortIn(status) << 1) & 0xF0;
-  port.NotPortBit(control, kStrobeBit);
-  const std::uint8_t value = static_cast<std::uint8_t>(high | low);
-  if (LinkTraceOn()) TraceByte(false, value);
-  return value;
+  for (std::size_t i = 0; i < count; ++i) {
+    // Each half is read from a fresh status read after its wait: the read
+    // that ends the wait may have caught the nibble lines still moving.
+    ArmByteTimeout();
+    WaitForLevel(port, status, 0);
+    const std::uint8_t low = (port.PortIn(status) >> 3) & 0x0F;  // bits 3..6: ERROR, SELECT, PAPER-OUT, ACK
+    port.NotPortBit(control, kStrobeBit);
+    ArmByteTimeout();
+    WaitForLevel(port, status, 0);
+    const std::uint8_t high = (port.PortIn(status) << 1) & 0xF0;
+    port.NotPortBit(control, kStrobeBit);
+    buffer[i] = static_cast<std::uint8_t>(high | low);
+    if (LinkTraceOn()) TraceByte(false, buffer[i]);
+  }
 }
 
 void ReportLinkTimeout() {

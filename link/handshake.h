@@ -2,6 +2,7 @@
 // fresh 500 ms time-out that raises LinkTimeout.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace ql {
@@ -13,6 +14,8 @@ constexpr std::uint32_t kPollBudgetWithoutCounter = 0x200000;
 bool LinkTimer(std::int32_t ms);
 void SendByte(std::uint8_t value);
 std::uint8_t ReceiveByte();
+// count bytes, each moved exactly as ReceiveByte moves it (for block reads).
+void ReceiveBytes(std::uint8_t* buffer, std::size_t count);
 // The time-out message of the selected device.
 void ReportLinkTimeout();
 

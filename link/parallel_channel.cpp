@@ -17,7 +17,7 @@ class ParallelChannel final : public ByteChannel {
     for (std::uint8_t byte : bytes) SendByte(byte);
   }
   void Receive(std::span<std::uint8_t> bytes) override {
-    for (std::uint8_t& byte : bytes) byte = ReceiveByte();
+    ReceiveBytes(bytes.data(), bytes.size());
   }
   void Pause(std::uint32_t ms) override { LinkTimer(static_cast<std::int32_t>(ms)); }
   void Finish() override {}

@@ -89,6 +89,15 @@ void TraceTimeout() {
   s.packetBytes = -1;
 }
 
+void TraceNote(const char* note) {
+  TraceState& s = State();
+  std::lock_guard lock(s.mutex);
+  if (!s.file) return;
+  EndLine(s);
+  std::fprintf(s.file, "! %s\n", note);
+  s.packetBytes = -1;
+}
+
 bool FlushLinkTrace() {
   TraceState& s = State();
   std::lock_guard lock(s.mutex);

@@ -2,7 +2,8 @@
 // A line holds bytes of one direction, "> " sent and "< " received, as two
 // uppercase hex digits separated by single spaces. A new line starts at the
 // first byte of each command packet, after its ninth byte, and whenever the
-// direction changes. A link time-out writes the line "! timeout".
+// direction changes. A link time-out writes the line "! timeout"; other
+// events of the link (a block read again) write "! " and a note.
 #pragma once
 
 #include <atomic>
@@ -24,6 +25,7 @@ inline bool LinkTraceOn() { return trace_detail::enabled.load(std::memory_order_
 void TraceByte(bool sent, unsigned char value);
 void TracePacketStart();
 void TraceTimeout();
+void TraceNote(const char* note);
 // False when some of the record never reached the file.
 bool FlushLinkTrace();
 

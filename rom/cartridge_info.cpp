@@ -1,6 +1,7 @@
 #include "rom/cartridge_info.h"
 
 #include "core/front_end.h"
+#include "link/block_reads.h"
 #include "link/commands.h"
 #include "link/copier_addresses.h"
 #include "link/copier_ops.h"
@@ -28,9 +29,12 @@ void ShowCartridgeInfo() {
   }
   std::array<std::uint8_t, 64> header{};
   try {
-    SelectBankPage(kHeaderBank, kHeaderQuarter);
-    // Shown even when the check byte did not match.
-    ReadMemoryBlock(CopierAddress::SwcCartridgeHeader, header.data(), static_cast<std::uint16_t>(header.size()));
+    // A header that never arrives intact is not shown: its codes would be taken as the cartridge's.
+    if (ReadBlockWithRepeats([] { SelectBankPage(kHeaderBank, kHeaderQuarter); }, CopierAddress::SwcCartridgeHeader,
+                             header.data(), static_cast<std::uint16_t>(header.size())) == 0) {
+      UI().ShowMessage(DamagedBlockText("bank 0x00, quarter 3 (the cartridge header)"), kCaption, MessageIcon::Stop);
+      return;
+    }
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
     return;

@@ -14,6 +14,7 @@
 #include "link/link_timeout.h"
 #include "rom/copier_header.h"
 #include "transfer/cartridge_probe.h"
+#include "transfer/download_reads.h"
 #include "transfer/downloads.h"
 #include "transfer/rom_upload.h"
 #include "transfer/save_dialogs.h"
@@ -34,7 +35,8 @@ constexpr std::uint32_t kSmdPagesPerUnit = 8;
 // pages); HiROM 64 KB (the low window's four pages of bank + 0x40 first).
 constexpr std::uint8_t kHiRomLowerBankOffset = 0x40;
 
-enum class CopyEnd { Finished, Cancelled, WriteFailed };
+enum class CopyEnd { Finished, Cancelled, WriteFailed, ReadFailed };
+
 
 // Reads the blocks into one buffer and appends each to the file as it comes.
 class BlockCopier {
@@ -42,17 +44,20 @@ class BlockCopier {
   BlockCopier(OutputFile& file, const std::string& path, std::vector<std::uint8_t>& buffer, std::uint32_t total)
       : file_(file), path_(path), buffer_(buffer), total_(total) {}
 
-  // One block: cancel test, progress, page selection, read, write. False
-  // when the copy has to stop.
-  template <typename SelectFn>
-  bool Copy(SelectFn select, std::uint16_t window, std::uint16_t length) {
+  // One block: cancel test, progress, page selection and read (again while
+  // it arrives damaged), write. False when the copy has to stop; a block
+  // that never arrived intact is not written.
+  template <typename SelectFn, typename WhereFn>
+  bool Copy(SelectFn select, std::uint16_t window, std::uint16_t length, WhereFn where) {
     if (CancelRequested) {
       end_ = CopyEnd::Cancelled;
       return false;
     }
     ShowTransferProgress("ROM", done_, total_);
-    select();
-    ReadMemoryBlock(window, buffer_.data(), length);
+    if (!reads_.Read(select, window, buffer_.data(), length, where)) {
+      end_ = CopyEnd::ReadFailed;
+      return false;
+    }
     if (!file_.Write(buffer_.data(), length)) {
       end_ = CopyEnd::WriteFailed;
       ShowTransferError(CannotWriteText(path_, file_.Error()), kCaption);
@@ -63,8 +68,10 @@ class BlockCopier {
   }
 
   CopyEnd End() const { return end_; }
+  const DownloadReads& Reads() const { return reads_; }
 
  private:
+  DownloadReads reads_{kCaption};
   OutputFile& file_;
   const std::string& path_;
   std::vector<std::uint8_t>& buffer_;
@@ -73,12 +80,18 @@ class BlockCopier {
   CopyEnd end_ = CopyEnd::Finished;
 };
 
+std::string BankQuarter(std::uint8_t bank, std::uint8_t quarter) {
+  return "bank " + HexText(bank, 2) + ", quarter " + std::to_string(quarter);
+}
+
 void CopySmdCartridge(BlockCopier& copier, std::uint8_t units) {
   WriteMemoryByte(CopierAddress::SmdModeRegister, SmdMode::Transfer);
   for (std::uint32_t u = 0; u < units; ++u) {
     for (std::uint32_t q = 0; q < kSmdPagesPerUnit; ++q) {
-      auto select = [&] { SelectPage(static_cast<std::uint8_t>(u * kSmdPagesPerUnit + q)); };
-      if (!copier.Copy(select, CopierAddress::SmdLowWindow, kSmdBlock)) return;
+      const auto page = static_cast<std::uint8_t>(u * kSmdPagesPerUnit + q);
+      auto select = [page] { SelectPage(page); };
+      auto where = [page] { return "page " + HexText(page, 2); };
+      if (!copier.Copy(select, CopierAddress::SmdLowWindow, kSmdBlock, where)) return;
     }
   }
 }
@@ -90,14 +103,17 @@ void CopySwcCartridge(BlockCopier& copier, OutputFile& file, std::vector<std::ui
   for (std::uint32_t b = 0; b < banks; ++b) {
     const auto bank = static_cast<std::uint8_t>(b);
     if (hiRom) {
+      const auto lowerBank = static_cast<std::uint8_t>(bank + kHiRomLowerBankOffset);
       for (std::uint8_t q = 0; q < kSwcPagesPerBank; ++q) {
-        auto select = [&] { SelectBankPage(static_cast<std::uint8_t>(bank + kHiRomLowerBankOffset), q); };
-        if (!copier.Copy(select, CopierAddress::SwcLowWindow, kSwcBlock)) return;
+        auto select = [lowerBank, q] { SelectBankPage(lowerBank, q); };
+        auto where = [lowerBank, q] { return BankQuarter(lowerBank, q); };
+        if (!copier.Copy(select, CopierAddress::SwcLowWindow, kSwcBlock, where)) return;
       }
     }
     for (std::uint8_t q = 0; q < kSwcPagesPerBank; ++q) {
-      auto select = [&] { SelectBankPage(bank, q); };
-      if (!copier.Copy(select, CopierAddress::SwcHighWindow, kSwcBlock)) return;
+      auto select = [bank, q] { SelectBankPage(bank, q); };
+      auto where = [bank, q] { return BankQuarter(bank, q); };
+      if (!copier.Copy(select, CopierAddress::SwcHighWindow, kSwcBlock, where)) return;
       if (!sramCodeKnown && b == 0 && q == 3) {
         const std::uint8_t mode = SwcModeByteFor(buffer[kSramCodeInPage], headerBlocks, hiRom);
         sramCodeKnown = true;
@@ -186,6 +202,7 @@ void RunCartridgeDownload(CartridgeDownload& download) {
     CopySwcCartridge(copier, download.file, buffer, size, hiRom, headerBlocks, sramCodeKnown);
   }
   download.writeFailed = copier.End() == CopyEnd::WriteFailed;
+  if (copier.End() == CopyEnd::Finished && copier.Reads().Verifying()) copier.Reads().ShowSummary();
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include "rom/smd_interleave.h"
 #include "transfer/transfer_feedback.h"
 #include "transfer/transfer_files.h"
+#include "transfer/upload_read_back.h"
+#include "transfer/verification.h"
 
 namespace ql {
 namespace {
@@ -27,11 +29,11 @@ constexpr std::uint8_t kRomHeaderSramSizeOffset = 0x18;
 constexpr std::uint32_t kSwcBlocksPerDramHalf = 512;
 
 // Both ROM uploads: the set-up writes, then every block after a cancel test
-// and its progress text through the DRAM window, and the final progress
-// text on every way out.
-template <typename SetUp, typename SelectBlock>
+// and its progress text through the DRAM window, with VerifyUploads the
+// read-back of all of it, and the final progress text on every way out.
+template <typename SetUp, typename SelectBlock, typename ReadBack>
 bool SendRomBlocks(const std::uint8_t* data, std::uint32_t blocks, std::uint32_t blockSize, SetUp setUp,
-                   SelectBlock select) {
+                   SelectBlock select, ReadBack readBack) {
   const std::uint32_t kilobitsPerBlock = blockSize / kKilobitBytes;
   bool complete = false;
   try {
@@ -43,7 +45,7 @@ bool SendRomBlocks(const std::uint8_t* data, std::uint32_t blocks, std::uint32_t
       select(i);
       WriteMemoryBlock(CopierAddress::DramWindow, data + i * blockSize, static_cast<std::uint16_t>(blockSize));
     }
-    complete = i == blocks;
+    complete = i == blocks && (!VerifyUploads || readBack());
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
   }
@@ -104,7 +106,8 @@ bool SendRomSwc(const std::uint8_t* data, std::uint32_t dataSize) {
     WriteMemoryByte(CopierAddress::SwcDramHighPages, static_cast<std::uint8_t>(i / kSwcBlocksPerDramHalf));
     SelectBankPage(static_cast<std::uint8_t>(i / kSwcPagesPerBank), static_cast<std::uint8_t>(i % kSwcPagesPerBank));
   };
-  return SendRomBlocks(data, RomBlockCount, kSwcBlockSize, setUp, select);
+  auto readBack = [&header, data] { return ReadBackRomSwc(header, data, RomBlockCount); };
+  return SendRomBlocks(data, RomBlockCount, kSwcBlockSize, setUp, select, readBack);
 }
 
 bool SendRomSmd(const std::uint8_t* data, std::uint32_t dataSize) {
@@ -117,7 +120,8 @@ bool SendRomSmd(const std::uint8_t* data, std::uint32_t dataSize) {
     WriteMemoryByte(CopierAddress::SmdModeRegister, SmdMode::Transfer);
   };
   auto select = [](std::uint32_t i) { SelectPage(static_cast<std::uint8_t>(i)); };
-  return SendRomBlocks(data, RomBlockCount, kSmdBlockSize, setUp, select);
+  auto readBack = [&header, data] { return ReadBackRomSmd(header, data, RomBlockCount); };
+  return SendRomBlocks(data, RomBlockCount, kSmdBlockSize, setUp, select, readBack);
 }
 
 bool UploadRom(bool applyPatch) {

@@ -12,6 +12,7 @@
 #include "link/handshake.h"
 #include "link/link_timeout.h"
 #include "rom/copier_header.h"
+#include "transfer/download_reads.h"
 #include "transfer/downloads.h"
 #include "transfer/real_time_area.h"
 #include "transfer/save_dialogs.h"
@@ -54,6 +55,34 @@ void FinishDownload(OutputFile& file, const std::string& path, const char* capti
   if (!file.Close() && !failed) ShowTransferError(CannotWriteText(path, file.Error()), caption);
 }
 
+// Reads the 32 KB SRAM image (up to a cancel on the SWC); false after the
+// message about a block that never arrived intact.
+bool ReadSramImage(std::uint8_t* image, const char* caption) {
+  DownloadReads reads(caption);
+  if (SelectedDevice == kDeviceSmd) {
+    for (std::uint32_t offset = 0; offset < kSramSize; offset += kSmdSramHalf) {
+      ShowTransferProgress("SRAM", offset / kKilobitBytes, kSramSize / kKilobitBytes);
+      const std::uint16_t address = offset == 0 ? CopierAddress::SmdLowWindow : CopierAddress::DramWindow;
+      // Both halves are always in view: there is no page to select.
+      auto where = [address] { return "copier address " + HexText(address, 4) + " (SRAM)"; };
+      if (!reads.Read([] {}, address, image + offset, kSmdSramHalf, where)) return false;
+    }
+  } else {
+    SelectSwcSram();
+    for (std::uint8_t q = 0; q < kSramSize / kSwcBlockSize; ++q) {
+      if (CancelRequested) return true;
+      ShowTransferProgress("SRAM", q * kSwcBlockSize / kKilobitBytes, kSramSize / kKilobitBytes);
+      auto select = [q] { SelectBankPage(CopierAddress::SwcSramBank, q); };
+      auto where = [q] { return "SRAM page " + HexText(CopierAddress::SwcSramBank * kSwcPagesPerBank + q, 3); };
+      if (!reads.Read(select, CopierAddress::SwcLowWindow, image + q * kSwcBlockSize, kSwcBlockSize, where)) {
+        return false;
+      }
+    }
+  }
+  if (reads.Verifying()) reads.ShowSummary();
+  return true;
+}
+
 }  // namespace
 
 void DownloadSram() {
@@ -74,22 +103,9 @@ void DownloadSram() {
   }
   if (!failed) {
     try {
-      if (SelectedDevice == kDeviceSmd) {
-        for (std::uint32_t offset = 0; offset < kSramSize; offset += kSmdSramHalf) {
-          ShowTransferProgress("SRAM", offset / kKilobitBytes, kSramSize / kKilobitBytes);
-          ReadMemoryBlock(offset == 0 ? CopierAddress::SmdLowWindow : CopierAddress::DramWindow, buffer.data() + offset,
-                          kSmdSramHalf);
-        }
-      } else {
-        SelectSwcSram();
-        for (std::uint8_t q = 0; q < kSramSize / kSwcBlockSize; ++q) {
-          if (CancelRequested) break;
-          ShowTransferProgress("SRAM", q * kSwcBlockSize / kKilobitBytes, kSramSize / kKilobitBytes);
-          SelectBankPage(CopierAddress::SwcSramBank, q);
-          ReadMemoryBlock(CopierAddress::SwcLowWindow, buffer.data() + q * kSwcBlockSize, kSwcBlockSize);
-        }
-      }
-      WriteChecked(file, buffer.data(), kSramSize, path, caption, failed);
+      // The image is written in one piece: a block that never arrives
+      // intact leaves the file without data, as a time-out does.
+      if (ReadSramImage(buffer.data(), caption)) WriteChecked(file, buffer.data(), kSramSize, path, caption, failed);
     } catch (const LinkTimeout&) {
       ReportLinkTimeout();
     }
@@ -110,6 +126,7 @@ void DownloadRealTimeSave() {
   if (WriteChecked(file, buffer.data(), kCopierHeaderSize, path, caption, failed)) {
     try {
       const RealTimeAreaPlace place = LocateRealTimeArea();
+      DownloadReads reads(caption);
       bool stopped = false;
       for (std::uint32_t j = 0; j < kRealTimeAreaPages && !stopped; ++j) {
         if (CancelRequested) {
@@ -117,10 +134,12 @@ void DownloadRealTimeSave() {
           break;
         }
         ShowTransferProgress("Real-time", j * kRealTimePageSize / kKilobitBytes, kRealTimeAreaKilobits);
-        SelectRealTimePage(place, j);
-        ReadMemoryBlock(place.window, buffer.data(), kRealTimePageSize);
-        stopped = !WriteChecked(file, buffer.data(), kRealTimePageSize, path, caption, failed);
+        auto select = [&place, j] { SelectRealTimePage(place, j); };
+        auto where = [j] { return "page " + std::to_string(j) + " of the real-time save area"; };
+        stopped = !reads.Read(select, place.window, buffer.data(), kRealTimePageSize, where) ||
+                  !WriteChecked(file, buffer.data(), kRealTimePageSize, path, caption, failed);
       }
+      if (!stopped && reads.Verifying()) reads.ShowSummary();
       // Only a complete download closes the real-time session.
       if (!stopped) SendFunction(CopierFunction::EndRealTime, 0, 0, 0);
     } catch (const LinkTimeout&) {

@@ -14,6 +14,8 @@
 #include "transfer/real_time_area.h"
 #include "transfer/transfer_feedback.h"
 #include "transfer/transfer_files.h"
+#include "transfer/upload_read_back.h"
+#include "transfer/verification.h"
 
 namespace ql {
 namespace {
@@ -80,7 +82,8 @@ bool UploadSram() {
         const std::uint8_t* half = buffer.data() + (i == 1 && size > kSmdHalfSize ? kSmdHalfSize : 0);
         WriteMemoryBlock(i == 0 ? CopierAddress::SmdLowWindow : CopierAddress::DramWindow, half, kSmdHalfSize);
       }
-      complete = true;
+      complete = !VerifyUploads ||
+                 ReadBackSramSmd(buffer.data(), buffer.data() + (size > kSmdHalfSize ? kSmdHalfSize : 0));
     } else {
       SelectSwcSram();
       std::uint32_t i = 0;
@@ -95,7 +98,7 @@ bool UploadSram() {
         WriteMemoryBlock(CopierAddress::SwcLowWindow, buffer.data() + i * kSwcBlockSize, kSwcBlockSize);
         ++i;
       } while (i * kSwcBlockSize < size);
-      complete = !cancelled;
+      complete = !cancelled && (!VerifyUploads || ReadBackSramSwc(buffer.data(), i));
     }
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
@@ -134,10 +137,11 @@ bool UploadRealTimeSave() {
       SelectRealTimePage(place, j);
       WriteMemoryBlock(place.window, area.data() + j * kRealTimePageSize, kRealTimePageSize);
     }
-    // A cancelled upload still closes the real-time session.
+    const bool readBackSame = cancelled || !VerifyUploads || ReadBackRealTimeArea(place, area.data());
+    // A cancelled upload still closes the real-time session, and so does one that read back different.
     ShowTransferProgress("Real-time", kRealTimeAreaKilobits, kRealTimeAreaKilobits);
     SendFunction(CopierFunction::EndRealTime, 0, 0, 0);
-    complete = !cancelled;
+    complete = !cancelled && readBackSame;
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();
   }

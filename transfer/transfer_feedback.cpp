@@ -1,5 +1,6 @@
 #include "transfer/transfer_feedback.h"
 
+#include <cstdio>
 #include <string>
 
 #include "core/front_end.h"
@@ -12,6 +13,12 @@ void ShowTransferProgress(const char* label, std::uint32_t done, std::uint32_t t
 }
 
 void ClearTransferProgress() { UI().ShowProgress(std::string(), 0, 0); }
+
+std::string HexText(unsigned value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+  return text;
+}
 
 void ShowTransferError(const std::string& text, const char* caption) {
   UI().ShowMessage(text, caption, MessageIcon::Stop);

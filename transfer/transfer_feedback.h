@@ -21,6 +21,9 @@ inline constexpr const char* Execute = "Execute";
 void ShowTransferProgress(const char* label, std::uint32_t done, std::uint32_t total);
 void ClearTransferProgress();
 
+// "0x" and value in at least digits uppercase hex digits ("0x03").
+std::string HexText(unsigned value, int digits);
+
 // A stop-icon message box with the operation's caption.
 void ShowTransferError(const std::string& text, const char* caption);
 

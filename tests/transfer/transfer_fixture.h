@@ -90,8 +90,8 @@ struct ForwardingPort final : PortIo {
 
 // An emulated copier with the link bound and the device selected, a scratch
 // folder and the link trace. It is the front end too: it records like
-// WindowModel, presses Cancel once the progress text cancelAt is shown and
-// runs onDialog when a save dialog opens.
+// WindowModel, presses Cancel once the progress text cancelAt is shown, runs
+// onProgress for every progress text and onDialog when a save dialog opens.
 struct Rig : WindowModel {
   explicit Rig(const emu::Options& options = {}) : link(options) {
     if (mkdtemp(root.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -115,6 +115,7 @@ struct Rig : WindowModel {
   void ShowProgress(const std::string& text, std::uint32_t done, std::uint32_t total) override {
     WindowModel::ShowProgress(text, done, total);
     if (!cancelAt.empty() && text == cancelAt) CancelRequested = true;
+    if (onProgress) onProgress(text);
   }
   bool AskSaveFileName(SaveFileRequest& request) override {
     if (onDialog) onDialog();
@@ -147,6 +148,7 @@ struct Rig : WindowModel {
   SimLink link;
   std::string cancelAt;
   std::function<void()> onDialog;
+  std::function<void(const std::string&)> onProgress;
   PortIo* port = &link.copier();
   std::string root = (std::filesystem::temp_directory_path() / "quillon-transfer-XXXXXX").string();
   char* traceText = nullptr;

@@ -1,0 +1,142 @@
+// The link test: what spoilt bits say about the lines (pure), and the test
+// run against the emulated copier behind a cable with a line fault.
+#include "cli/link_test.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "cli/line_analysis.h"
+#include "core/port_io.h"
+#include "core/state.h"
+#include "core/types.h"
+#include "link/port_binding.h"
+#include "tests/support/sim_link.h"
+
+namespace ql::cli {
+namespace {
+
+using Fault = std::function<std::uint8_t(std::uint8_t)>;
+
+std::uint8_t Swap(std::uint8_t v, int a, int b) {
+  const unsigned x = ((v >> a) ^ (v >> b)) & 1u;
+  return static_cast<std::uint8_t>(v ^ ((x << a) | (x << b)));
+}
+
+// Every byte value, then walking ones: what the test's patterns hold.
+LineEvidence Evidence(const Fault& fault) {
+  std::vector<std::uint8_t> sent;
+  for (int v = 0; v < 256; ++v) sent.push_back(static_cast<std::uint8_t>(v));
+  for (int i = 0; i < 64; ++i) sent.push_back(static_cast<std::uint8_t>(1u << (i % 8)));
+  std::vector<std::uint8_t> received;
+  for (std::size_t i = 0; i < sent.size(); ++i) received.push_back(fault(sent[i]));
+  LineEvidence evidence;
+  evidence.Add(sent.data(), received.data(), sent.size());
+  return evidence;
+}
+
+TEST(LineAnalysis, NamesTheLineThatASpoiltBitPointsAt) {
+  const std::tuple<const char*, Fault, std::vector<std::string>> cases[] = {
+      {"sound", [](std::uint8_t v) { return v; }, {}},
+      {"one bit stuck low",
+       [](std::uint8_t v) { return std::uint8_t(v & ~0x20); },
+       {"data line D5 (pin 7) or bit 5 of the copier's memory looks stuck low (always 0)"}},
+      {"a status line stuck high",
+       [](std::uint8_t v) { return std::uint8_t(v | 0x44); },
+       {"status line PAPER-OUT (pin 12, status bit 5) looks stuck high (always 1): received bits 2 and 6 both "
+        "spoilt"}},
+      {"two status lines crossed",
+       [](std::uint8_t v) { return Swap(Swap(v, 0, 1), 4, 5); },
+       {"status line ERROR (pin 15, status bit 3) looks crossed with status line SELECT (pin 13, status bit 4): "
+        "received bits 0 and 4 follow sent bits 1 and 5"}},
+      {"two data lines crossed",
+       [](std::uint8_t v) { return Swap(v, 2, 3); },
+       {"data line D2 (pin 4) or bit 2 of the copier's memory looks crossed with D3 (pin 5): received bit 2 "
+        "follows sent bit 3"}},
+      {"one data line following another",
+       [](std::uint8_t v) { return std::uint8_t((v & ~0x02) | ((v & 1) << 1)); },
+       {"data line D1 (pin 3) or bit 1 of the copier's memory looks crossed with D0 (pin 2): received bit 1 follows "
+        "sent bit 0"}},
+      // Bits 0 and 5: no one status line carries both, so two single bits are named.
+      {"two bits apart",
+       [](std::uint8_t v) { return std::uint8_t(v & ~0x21); },
+       {"data line D0 (pin 2) or bit 0 of the copier's memory looks stuck low (always 0)",
+        "data line D5 (pin 7) or bit 5 of the copier's memory looks stuck low (always 0)"}},
+      {"a bit wrong now and then",
+       [n = 0](std::uint8_t v) mutable { return std::uint8_t(++n % 97 ? v : v ^ 0x80); },
+       {"data line D7 (pin 9) or bit 7 of the copier's memory is unreliable (wrong now and then: noise or a loose "
+        "contact)"}}};
+  for (const auto& [name, fault, lines] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(DescribeSuspectLines(Evidence(fault).Verdicts()), lines);
+  }
+}
+
+// The emulated copier behind a cable that changes the status lines.
+class FaultyCable final : public PortIo {
+ public:
+  FaultyCable(PortIo& copier, Fault status) : copier_(copier), status_(std::move(status)) {}
+  void PortOut(std::uint16_t port, std::uint8_t value) override { copier_.PortOut(port, value); }
+  std::uint8_t PortIn(std::uint16_t port) override {
+    const std::uint8_t value = copier_.PortIn(port);
+    return (port & 3) == kStatusRegister ? status_(value) : value;
+  }
+  void NotPortBit(std::uint16_t port, std::uint8_t bit) override { copier_.NotPortBit(port, bit); }
+  std::uint16_t IsDriverInstalled() override { return copier_.IsDriverInstalled(); }
+
+ private:
+  PortIo& copier_;
+  Fault status_;
+};
+
+LinkTestResult TestThrough(Fault status, emu::Options options = {}) {
+  testing::SimLink link(options);
+  SelectedDevice = options.device == emu::Device::Smd ? kDeviceSmd : kDeviceSwc;
+  SetPortLibraryLoader(
+      [&](std::string&) -> std::unique_ptr<PortIo> { return std::make_unique<FaultyCable>(link.copier(), status); });
+  EXPECT_TRUE(EnsureLinkReady());
+  LinkTestResult result = RunLinkTest();
+  ResetPortBinding();
+  return result;
+}
+
+TEST(LinkTest, TellsASoundLinkFromACableWithASwappedOrStuckStatusLine) {
+  const LinkTestResult sound = TestThrough([](std::uint8_t v) { return v; });
+  EXPECT_TRUE(LinkTestPassed(sound));
+  ASSERT_EQ(sound.patterns.size(), 5u);
+  for (const PatternResult& p : sound.patterns) EXPECT_EQ(p.bytes, 32768u) << p.name;
+  EXPECT_NE(FormatLinkTestReport(sound).find("Result: no errors."), std::string::npos);
+
+  // SELECT and PAPER-OUT swapped in the cable (status bits 4 and 5).
+  const LinkTestResult crossed = TestThrough([](std::uint8_t v) { return Swap(v, 4, 5); });
+  EXPECT_FALSE(LinkTestPassed(crossed));
+  EXPECT_EQ(crossed.patterns[0].byteErrors, 0u);  // all zeros cannot show a swap
+  EXPECT_GT(crossed.patterns[2].byteErrors, 0u);
+  EXPECT_NE(FormatLinkTestReport(crossed).find("status line SELECT (pin 13, status bit 4) looks crossed with status "
+                                               "line PAPER-OUT (pin 12, status bit 5)"),
+            std::string::npos)
+      << FormatLinkTestReport(crossed);
+
+  emu::Options smd;
+  smd.device = emu::Device::Smd;
+  const LinkTestResult stuck = TestThrough([](std::uint8_t v) { return std::uint8_t(v | 0x40); }, smd);  // ACK
+  EXPECT_EQ(stuck.pageSize, 16384u);
+  EXPECT_EQ(stuck.patterns[1].byteErrors, 0u);  // all ones cannot show a line stuck high
+  EXPECT_NE(FormatLinkTestReport(stuck).find("status line ACK (pin 10, status bit 6) looks stuck high"),
+            std::string::npos);
+}
+
+TEST(LinkTest, ACopierThatStopsAnsweringIsReportedAsSuch) {
+  emu::Options options;
+  options.fault = emu::Fault::Stall;
+  options.stallAfterBytes = 40000;  // during the first pattern's second round
+  const LinkTestResult result = TestThrough([](std::uint8_t v) { return v; }, options);
+  EXPECT_EQ(result.timedOutDuring, "all zeros");
+  EXPECT_FALSE(LinkTestPassed(result));
+  EXPECT_NE(FormatLinkTestReport(result).find("the copier stopped answering"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ql::cli

@@ -1,0 +1,130 @@
+// Upload read-back (VerifyUploads): each step reads back what it wrote, the
+// first difference stops the job before the image is started, and without
+// the switch the wire carries no read at all.
+#include "app/jobs.h"
+#include "link/block_reads.h"
+#include "tests/transfer/transfer_fixture.h"
+#include "transfer/upload_verify.h"
+#include "transfer/verification.h"
+
+namespace ql::testing {
+namespace {
+
+struct VerifyUploadsOn {
+  explicit VerifyUploadsOn(bool on) { VerifyUploads = on; }
+  ~VerifyUploadsOn() { VerifyUploads = false; }
+};
+
+// The copier's ERROR line reads inverted from the progress text armAt on:
+// every block read from then on arrives damaged.
+struct SpoilingPort final : PortIo {
+  explicit SpoilingPort(emu::Copier& copier) : copier(copier) {}
+  void PortOut(std::uint16_t port, std::uint8_t value) override { copier.PortOut(port, value); }
+  std::uint8_t PortIn(std::uint16_t port) override {
+    const std::uint8_t value = copier.PortIn(port);
+    return (port & 3) == kStatusRegister && armed ? value ^ 0x08 : value;
+  }
+  void NotPortBit(std::uint16_t port, std::uint8_t bit) override { copier.NotPortBit(port, bit); }
+  std::uint16_t IsDriverInstalled() override { return copier.IsDriverInstalled(); }
+  emu::Copier& copier;
+  bool armed = false;
+};
+
+const Bytes kRom = Pattern(4 * kPage, 71);  // 4 SWC blocks, 2 SMD blocks
+const Bytes kSram = Pattern(32768, 72);
+const Bytes kArea = Pattern(32 * kPage, 73);
+
+// Fills the three slots and asks for a real-time run.
+void LoadSlots(Rig& rig) {
+  WriteFile(RomPath = rig.Path("game.bin"), kRom);
+  WriteFile(SramPath = rig.Path("game.srm"), kSram);
+  WriteFile(RealTimePath = rig.Path("game.rts"), Cat({Header(0, 0, CopierFileType::SwcRealTime), kArea}));
+  RealTimeMode = true;
+}
+
+bool Executed(Rig& rig) {
+  return std::ranges::any_of(rig.copier().Events(), [](const std::string& line) {
+    return line.starts_with("F 05") || line.starts_with("F 01") || line == "W 2001 03" || line == "W 2001 07";
+  });
+}
+
+emu::Options WithDramFault(Device device, std::uint32_t offset, std::uint8_t bit, bool signature = true) {
+  emu::Options options = Opts(device, Fault::None, 0, signature);
+  options.dramFault = emu::Options::DramFault{offset, bit};
+  return options;
+}
+
+constexpr std::uint32_t kTopRealTimePage = 512 + 0x76 * 4;  // above 4 MB (0xC010 = 1), bank 0x76
+
+TEST(UploadReadBack, TheFirstDifferenceStopsTheJobBeforeTheImageIsStarted) {
+  const Bytes smdRom = Interleaved(kRom);
+  const std::string stopped = "\nThe upload stopped; nothing was started.";
+  const std::tuple<const char*, emu::Options, const char*, const char*, std::string> cases[] = {
+      {"SWC ROM block", WithDramFault(Device::Swc, 3 * kPage + 0x123, 2), "", "Upload ROM",
+       UploadReadBack::DifferenceText("bank 0x00, quarter 3 (ROM block 3)", 0x8123, kRom[3 * kPage + 0x123],
+                                      kRom[3 * kPage + 0x123] ^ 0x04)},
+      {"SMD ROM block", WithDramFault(Device::Smd, kBlock, 7), "", "Upload ROM",
+       UploadReadBack::DifferenceText("page 0x01 (ROM block 1)", 0x8000, smdRom[kBlock], smdRom[kBlock] ^ 0x80)},
+      {"real-time save in DRAM", WithDramFault(Device::Swc, kTopRealTimePage * kPage + 5, 0, false), "",
+       "Upload Real-time Save",
+       UploadReadBack::DifferenceText("page 0 of the real-time save area", 0x8005, kArea[5], kArea[5] ^ 0x01)},
+      {"SWC SRAM read back damaged", Opts(Device::Swc), "Verify SRAM 128/256", "Upload SRAM",
+       DamagedBlockText("SRAM page 0x102") + stopped},
+      {"SWC upload header read back damaged", Opts(Device::Swc), "Verify ROM 0/256", "Upload ROM",
+       DamagedBlockText("copier address 0x0400 (the upload header)") + stopped}};
+  for (const auto& [name, options, spoilAt, caption, text] : cases) {
+    SCOPED_TRACE(name);
+    VerifyUploadsOn verify(true);
+    Rig rig(options);
+    LoadSlots(rig);
+    SpoilingPort spoiling(rig.copier());
+    rig.port = &spoiling;
+    rig.onProgress = [&](const std::string& shown) { spoiling.armed = spoiling.armed || shown == spoilAt; };
+    UploadJob(UploadSteps::All);
+    ASSERT_EQ(rig.Messages().size(), 1u);
+    EXPECT_EQ(rig.Messages()[0].caption, caption);
+    EXPECT_EQ(rig.Messages()[0].text, text);
+    EXPECT_FALSE(Executed(rig));
+    EXPECT_TRUE(LastJobFailed());
+    // A real-time upload that read back different still closes its session, as a cancelled one does.
+    EXPECT_EQ(rig.Events("F 03 00 00 00"), caption == std::string("Upload Real-time Save") ? 1 : 0);
+  }
+}
+
+TEST(UploadReadBack, ASoundCopierPassesAndIsStartedAndNothingIsReadWithoutTheSwitch) {
+  const std::string dramRead = "> D5 AA 96 01 00 80 00 20", sramRead = "> D5 AA 96 01 00 20 00 20",
+                    areaRead = "> D5 AA 96 01 00 A0 00 20", headerRead = "> D5 AA 96 01 00 04 00 02";
+  for (bool verify : {false, true}) {
+    SCOPED_TRACE(verify);
+    VerifyUploadsOn switchOn(verify);
+    Rig rig;
+    LoadSlots(rig);
+    UploadJob(UploadSteps::All);
+    EXPECT_TRUE(rig.Messages().empty());
+    EXPECT_TRUE(Executed(rig));
+    auto count = [&](const std::string& prefix) {
+      return std::ranges::count_if(rig.TraceLines(), [&](const std::string& l) { return l.starts_with(prefix); });
+    };
+    EXPECT_EQ(count(headerRead), verify ? 1 : 0);
+    EXPECT_EQ(count(dramRead), verify ? 4 : 0);
+    EXPECT_EQ(count(sramRead), verify ? 4 : 0);
+    EXPECT_EQ(count(areaRead), verify ? 32 : 0);
+    const Texts progress = rig.Progress();
+    EXPECT_EQ(std::ranges::count(progress, "Verify ROM 192/256"), verify ? 1 : 0);
+    EXPECT_EQ(std::ranges::count(progress, "Verify Real-time 1984/2048"), verify ? 1 : 0);
+  }
+}
+
+TEST(UploadReadBack, CancelDuringTheReadBackStopsWithoutAMessage) {
+  VerifyUploadsOn verify(true);
+  Rig rig;
+  LoadSlots(rig);
+  rig.cancelAt = "Verify ROM 128/256";
+  UploadJob(UploadSteps::All);
+  EXPECT_TRUE(rig.Messages().empty());
+  EXPECT_FALSE(Executed(rig));
+  EXPECT_FALSE(LastJobFailed());
+}
+
+}  // namespace
+}  // namespace ql::testing
