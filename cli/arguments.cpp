@@ -11,7 +11,8 @@ constexpr const char* kPortHelp =
     "lpt1 (default) | lpt2 | lpt3 | 0xHHHH (direct I/O at that base) | /dev/parportN | bridge[:DEVICE][,baud=N] "
     "(the USB bridge; DEVICE such as /dev/ttyUSB0, else the first that answers; N 1000000 (default) or 2000000) | "
     "sim[:OPTIONS] "
-    "(the copier emulator; OPTIONS: state=DIR, cart=FILE, hirom=1, rts=0, fault=dead|stall:N|badcheck|slow:MS)";
+    "(the copier emulator; OPTIONS: state=DIR, cart=FILE, hirom=1, rts=0, fault=dead|stall:N|badcheck|slow:MS, "
+    "noise=PPM, cartnoise=PPM, seed=N, dramfault=OFFSET:BIT; see docs/emulator.md)";
 
 constexpr const char* kUploadVerifyHelp =
     "read back what each step wrote and compare it with what was sent; stop before the image is started at the "

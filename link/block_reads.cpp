@@ -14,7 +14,7 @@ void NoteRepeatedRead(const char* what, int read, int of) {
 }
 
 std::string DamagedBlockText(const std::string& where) {
-  return "The block at " + where + " arrived damaged " + std::to_string(kBlockReadAttempts) +
+  return "the block at " + where + " arrived damaged " + std::to_string(kBlockReadAttempts) +
          " times. Check the cable and try again.";
 }
 

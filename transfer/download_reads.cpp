@@ -19,7 +19,7 @@ void DownloadReads::Agreed(int reads) {
 }
 
 std::string DownloadReads::DisagreeingBlockText(const std::string& where) {
-  return "The block at " + where + " read differently " + std::to_string(kVerifyReads) +
+  return "the block at " + where + " read differently " + std::to_string(kVerifyReads) +
          " times in a row. Clean the cartridge contacts, reseat the cartridge and try again.";
 }
 

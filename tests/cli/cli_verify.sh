@@ -18,7 +18,7 @@ check "the trace shows the repeated reads" grep -q '^! damaged block, read again
 # noise): the first block stops the download, and nothing but the header
 # reaches the file.
 q 1 --port "sim:cart=$PWD/cart.sfc,noise=1000000,seed=1" --trace hopeless.trace download rom hopeless.swc
-expect_contains "the stop message names the block" "Download Cartridge ROM: The block at bank 0x" "$ERR"
+expect_contains "the stop message names the block" "Download Cartridge ROM: the block at bank 0x" "$ERR"
 expect_contains "and what to do" "quarter 0 arrived damaged 9 times. Check the cable and try again." "$ERR"
 expect_eq "only the header was kept" "512" "$(stat -c %s hopeless.swc)"
 expect_eq "eight repeated reads in the trace" "8" "$(grep -c '^! damaged block' hopeless.trace)"

@@ -207,7 +207,7 @@ TEST(VerifiedDump, ReadsThatNeverAgreeStopAtThatBlock) {
   DownloadCartridgeRom();
   ASSERT_EQ(rig.Messages().size(), 1u);
   EXPECT_EQ(rig.Messages()[0].text,
-            "The block at page 0x00 read differently 8 times in a row. Clean the cartridge contacts, reseat the "
+            "the block at page 0x00 read differently 8 times in a row. Clean the cartridge contacts, reseat the "
             "cartridge and try again.");
   EXPECT_EQ(ReadFile(rig.Path("c.smd")).size(), 512u);
   EXPECT_EQ(Notes(rig, "! reads disagree"), 6);  // reads 3 to 8
