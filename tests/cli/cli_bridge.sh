@@ -124,7 +124,12 @@ print(len(d) > 512 and (len(d) - 512) % 16384 == 0 and len(d) < 512 + 1048576)"
 start_sim --corrupt-byte 3000 "state=$WORK/C"
 q 1 --port "bridge:$PTY" --trace c.trace run small.sfc
 stop_sim
-expect_contains "damaged request: said so" "damaged on the serial line" "$ERR"
+# Where the flipped bit lands depends on how the credits cut the stream into
+# frames: in a payload or a length the board answers ERROR; in a start byte it
+# skips the frame as line noise and the PC finds fewer bytes moved than sent.
+# Either way the command stops with a message and the copier gets nothing damaged.
+expect_eq "damaged request: said so" yes \
+  "$(grep -qE 'damaged on the serial line|bytes moved where [0-9]+ were sent' <<<"$ERR" && echo yes || echo no)"
 expect_eq "damaged request: the trace ends at the time-out" "! timeout" "$(tail -1 c.trace)"
 expect_py "damaged request: the copier holds no damaged byte" "
 rom = open('small.sfc','rb').read(); d = open('C/dram.bin','rb').read() if __import__('os').path.exists('C/dram.bin') else b''
