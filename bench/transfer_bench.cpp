@@ -17,6 +17,7 @@
 #include "core/state.h"
 #include "core/types.h"
 #include "core/window_model.h"
+#include "bench/bench_link.h"
 #include "emulator/copier.h"
 #include "link/commands.h"
 #include "link/handshake.h"
@@ -26,51 +27,10 @@
 
 namespace {
 
-constexpr std::size_t kImageSize = 4 * 1024 * 1024;
 constexpr std::uint16_t kChunk = 16384;
-
-std::vector<std::uint8_t> Image() {
-  std::vector<std::uint8_t> image(kImageSize);
-  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 37 + i / 4093);
-  return image;
-}
-
-// A fresh emulated copier bound as the port library, a virtual clock (the
-// 1 ms pauses around reads cost no real time) and a recording front end.
-class BenchLink {
- public:
-  explicit BenchLink(ql::emu::Device device) {
-    ql::ResetSharedState();
-    ql::ResetPortBinding();
-    ql::SetActiveClock(&clock_);
-    ql::SetFrontEnd(&window_);
-    ql::SelectedDevice = device == ql::emu::Device::Smd ? ql::kDeviceSmd : ql::kDeviceSwc;
-    ql::emu::Options options;
-    options.device = device;
-    ql::SetPortLibraryLoader([this, options](std::string&) -> std::unique_ptr<ql::PortIo> {
-      auto copier = std::make_unique<ql::emu::Copier>(options, clock_);
-      copier_ = copier.get();
-      return copier;
-    });
-    ok_ = ql::EnsureLinkReady();
-  }
-  ~BenchLink() {
-    ql::ResetPortBinding();
-    ql::SetPortLibraryLoader(nullptr);
-    ql::SetFrontEnd(nullptr);
-    ql::SetActiveClock(nullptr);
-    ql::ResetSharedState();
-  }
-  bool ok() const { return ok_; }
-  ql::emu::Copier& copier() { return *copier_; }
-  ql::WindowModel& window() { return window_; }
-
- private:
-  ql::VirtualClock clock_{1'000'000'000, 1000};
-  ql::WindowModel window_;
-  ql::emu::Copier* copier_ = nullptr;
-  bool ok_ = false;
-};
+using bench::BenchLink;
+using bench::Image;
+using bench::kImageSize;
 
 std::uint64_t PortOps(ql::emu::Copier& copier) {
   return copier.PortInCount() + copier.PortOutCount() + copier.NotPortBitCount();

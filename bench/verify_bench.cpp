@@ -24,6 +24,7 @@
 #include "core/types.h"
 #include "core/units.h"
 #include "core/window_model.h"
+#include "bench/bench_link.h"
 #include "emulator/copier.h"
 #include "link/commands.h"
 #include "link/copier_addresses.h"
@@ -35,51 +36,9 @@
 
 namespace {
 
-constexpr std::size_t kImageSize = 4 * 1024 * 1024;
-
-std::vector<std::uint8_t> Image() {
-  std::vector<std::uint8_t> image(kImageSize);
-  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 37 + i / 4093);
-  return image;
-}
-
-// A fresh emulated copier bound as the port library, a virtual clock (the
-// 1 ms pauses around reads cost no real time) and a recording front end.
-class BenchLink {
- public:
-  explicit BenchLink(ql::emu::Device device) {
-    ql::ResetSharedState();
-    ql::ResetPortBinding();
-    ql::SetActiveClock(&clock_);
-    ql::SetFrontEnd(&window_);
-    ql::SelectedDevice = device == ql::emu::Device::Smd ? ql::kDeviceSmd : ql::kDeviceSwc;
-    ql::emu::Options options;
-    options.device = device;
-    ql::SetPortLibraryLoader([this, options](std::string&) -> std::unique_ptr<ql::PortIo> {
-      auto copier = std::make_unique<ql::emu::Copier>(options, clock_);
-      copier_ = copier.get();
-      return copier;
-    });
-    ok_ = ql::EnsureLinkReady();
-  }
-  ~BenchLink() {
-    ql::VerifyUploads = false;
-    ql::ResetPortBinding();
-    ql::SetPortLibraryLoader(nullptr);
-    ql::SetFrontEnd(nullptr);
-    ql::SetActiveClock(nullptr);
-    ql::ResetSharedState();
-  }
-  bool ok() const { return ok_; }
-  ql::emu::Copier& copier() { return *copier_; }
-  ql::WindowModel& window() { return window_; }
-
- private:
-  ql::VirtualClock clock_{1'000'000'000, 1000};
-  ql::WindowModel window_;
-  ql::emu::Copier* copier_ = nullptr;
-  bool ok_ = false;
-};
+using bench::BenchLink;
+using bench::Image;
+using bench::kImageSize;
 
 double CpuSeconds(std::clock_t since) { return static_cast<double>(std::clock() - since) / CLOCKS_PER_SEC; }
 
