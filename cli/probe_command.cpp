@@ -8,6 +8,7 @@
 #include "core/state.h"
 #include "core/types.h"
 #include "link/commands.h"
+#include "link/copier_addresses.h"
 #include "link/link_timeout.h"
 #include "link/port_binding.h"
 #include "link/ports/bridge_open.h"
@@ -16,8 +17,8 @@ namespace ql::cli {
 namespace {
 
 // Addresses whose reading changes nothing in the copier: the upload header area.
-constexpr std::uint16_t kSwcHarmlessAddress = 0x0400;
-constexpr std::uint16_t kSmdHarmlessAddress = 0xDC00;
+constexpr std::uint16_t kSwcHarmlessAddress = CopierAddress::SwcUploadHeader;
+constexpr std::uint16_t kSmdHarmlessAddress = CopierAddress::SmdUploadHeader;
 
 constexpr const char* kNoAnswerAdvice =
     "Copier: no answer within 500 ms.\n"

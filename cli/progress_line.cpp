@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/units.h"
+
 namespace ql::cli {
 namespace {
 
 constexpr int kBarWidth = 24;
-constexpr double kBytesPerKilobit = 128.0;
+constexpr double kBytesPerKilobit = kKilobitBytes;
 // In Lines mode a pipe gets at most this many lines per second, plus the last one of a step.
 constexpr auto kLinesInterval = std::chrono::milliseconds(500);
 

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include "core/units.h"
+
 namespace ql::emu {
 namespace {
 
-constexpr std::uint32_t kPiece = 0x2000;        // SNES window size
-constexpr std::uint32_t kSmdBlock = 0x4000;     // SMD page size
-constexpr std::uint32_t kSmdUnit = 128 * 1024;  // unit of the size byte
+constexpr std::uint32_t kPiece = kSwcBlockSize;  // SNES window size
+constexpr std::uint32_t kSmdBlock = kSmdBlockSize;
+constexpr std::uint32_t kSmdUnit = kMbitBytes;  // unit of the size byte: 128 KB
 
 std::uint32_t RoundUp(std::uint32_t value, std::uint32_t unit) { return (value + unit - 1) / unit * unit; }
 

@@ -2,15 +2,18 @@
 
 #include <cstdio>
 
+#include "core/units.h"
+#include "link/copier_addresses.h"
+
 namespace ql::emu {
 namespace {
 
-constexpr std::uint16_t kModeRegister = 0x2001;
-constexpr std::uint16_t kHeaderAddress = 0xDC00;
-constexpr std::uint16_t kSizeRegister = 0xDFF1;
+constexpr std::uint16_t kModeRegister = CopierAddress::SmdModeRegister;
+constexpr std::uint16_t kHeaderAddress = CopierAddress::SmdUploadHeader;
+constexpr std::uint16_t kSizeRegister = CopierAddress::SmdCartridgeUnits;
 constexpr std::uint16_t kLowRegisters[] = {kModeRegister};
 constexpr std::uint16_t kHighRegisters[] = {kSizeRegister};
-constexpr std::uint32_t kWindow = 0x4000;
+constexpr std::uint32_t kWindow = kSmdBlockSize;
 
 }  // namespace
 

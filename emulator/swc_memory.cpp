@@ -1,19 +1,23 @@
 #include "emulator/swc_memory.h"
 
+#include "core/units.h"
+#include "link/copier_addresses.h"
+
 namespace ql::emu {
 namespace {
 
-constexpr std::uint16_t kHeaderAddress = 0x0400;
-constexpr std::uint16_t kSramEnable = 0xC008;
-constexpr std::uint16_t kDramHigh = 0xC010;
-constexpr std::uint16_t kCartridgeMode = 0xE00C;
-constexpr std::uint16_t kCopierMode = 0xE00D;
-constexpr std::uint16_t kSignatureAddress = 0xB080;
+// The copier's side of the addresses the PC names; one list for both ends.
+constexpr std::uint16_t kHeaderAddress = CopierAddress::SwcUploadHeader;
+constexpr std::uint16_t kSramEnable = CopierAddress::SwcSramSelect;
+constexpr std::uint16_t kDramHigh = CopierAddress::SwcDramHighPages;
+constexpr std::uint16_t kCartridgeMode = CopierAddress::SwcCartridgeSelect;
+constexpr std::uint16_t kCopierMode = CopierAddress::SwcSaveSelect;
+constexpr std::uint16_t kSignatureAddress = CopierAddress::SwcSignature;
 constexpr std::uint16_t kSignaturePage = 0x1F;  // bank 7, quarter 3
 constexpr std::uint16_t kSramFirstPage = 0x100;
 constexpr std::uint8_t kSignature[3] = {'S', 'U', 'B'};
 constexpr std::uint16_t kRegisters[] = {kSramEnable, kDramHigh, kCartridgeMode, kCopierMode};
-constexpr std::uint32_t kWindow = 0x2000;
+constexpr std::uint32_t kWindow = kSwcBlockSize;
 
 }  // namespace
 
