@@ -10,7 +10,6 @@
 #include <cstring>
 #include <glob.h>
 
-#include "bridge/protocol/quillon_bridge.h"
 #include "link/ports/bridge_open.h"
 #include "link/ports/bridge_text.h"
 #include "link/ports/serial_line.h"
@@ -134,31 +133,6 @@ std::vector<std::string> BridgeCandidates() {
     ::globfree(&found);
   }
   return devices;
-}
-
-std::unique_ptr<PortIo> OpenBridgePort(const std::string& device, std::uint32_t baud, std::string& error) {
-  if (!device.empty()) {
-    auto line = OpenSerialLine(device, QLBR_DEFAULT_BAUD, error);
-    if (!line) return nullptr;
-    return ConnectBridge(std::move(line), baud, error);
-  }
-  const std::vector<std::string> candidates = BridgeCandidates();
-  if (candidates.empty()) {
-    error = "No USB bridge found: no /dev/ttyUSB* or /dev/ttyACM* device exists. Plug the bridge in, or name its "
-            "device: --port bridge:/dev/ttyUSB0";
-    return nullptr;
-  }
-  std::string reasons;
-  for (const std::string& candidate : candidates) {
-    std::string why;
-    auto line = OpenSerialLine(candidate, QLBR_DEFAULT_BAUD, why);
-    if (line) {
-      if (auto port = ConnectBridge(std::move(line), baud, why)) return port;
-    }
-    reasons += "\n  " + why;
-  }
-  error = Cat("No USB bridge found among the serial devices:", reasons);
-  return nullptr;
 }
 
 }  // namespace bridge

@@ -1,3 +1,4 @@
+#include "link/ports/bridge_open.h"
 #include "link/ports/port_argument.h"
 #include "link/ports/port_backends.h"
 #include "link/ports/rebased_port.h"
@@ -13,9 +14,7 @@ std::unique_ptr<PortIo> OpenPortBackend(const std::string& port, std::string& er
     return nullptr;
   }
   if (argument.kind == PortArgument::Kind::Bridge) {
-    error = "The USB bridge is reached through the Linux command line (quillon --port bridge); this Windows build "
-            "drives parallel ports only";
-    return nullptr;
+    return bridge::OpenBridgePort(argument.bridgeDevice, argument.baud, error);
   }
   std::unique_ptr<PortIo> library = LoadWindowsPortLibrary(error);
   if (!library) return nullptr;
