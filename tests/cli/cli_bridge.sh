@@ -17,38 +17,37 @@ start_sim() {
   stop_sim
   "$SIM" "$@" >"$WORK/.sim" 2>"$WORK/.simerr" &
   SIM_PID=$!
-  PTY=
   for _ in $(seq 100); do
     PTY=$(head -1 "$WORK/.sim" 2>/dev/null)
     [ -n "$PTY" ] && return
     sleep 0.1
   done
-  echo "FAIL the simulator printed no serial port: $(cat "$WORK/.simerr")" >&2
-  FAILURES=$((FAILURES + 1))
+  check "the simulator printed no serial port: $(cat "$WORK/.simerr")" false
 }
 stop_sim() {
-  if [ -n "$SIM_PID" ]; then
-    kill "$SIM_PID" 2>/dev/null
-    wait "$SIM_PID" 2>/dev/null
-  fi
+  [ -z "$SIM_PID" ] || { kill "$SIM_PID" && wait "$SIM_PID"; } 2>/dev/null
   SIM_PID=
 }
 trap 'stop_sim; rm -rf "$WORK"' EXIT
 
-# same NAME STATUS EMULATOR-OPTIONS ARGS...: the command through the bridge
-# and through the emulator alone; exit status, stdout past the port lines,
-# stderr and trace must agree. Sets BOUT/BERR and SOUT/SERR.
+# same NAME STATUS EMULATOR-OPTIONS ARGS...: the command through the bridge in
+# folder b and through the emulator alone in folder s (input files are in ..);
+# exit status, stderr and every file written there (the trace t.trace, output
+# files, a state folder) must agree. Sets BOUT/BERR and SOUT/SERR.
 same() {
   local name=$1 status=$2 options=$3
   shift 3
+  rm -rf b s && mkdir b s && cd b || exit 1
   start_sim "$options"
-  q "$status" --port "bridge:$PTY" --trace b.trace "$@"
+  q "$status" --port "bridge:$PTY" --trace t.trace "$@"
   BOUT=$OUT BERR=$ERR
   stop_sim
-  q "$status" --port "sim${options:+:$options}" --trace s.trace "$@"
+  cd ../s || exit 1
+  q "$status" --port "sim${options:+:$options}" --trace t.trace "$@"
   SOUT=$OUT SERR=$ERR
+  cd .. || exit 1
   expect_eq "$name: messages" "$SERR" "$BERR"
-  expect_same_file "$name: trace" s.trace b.trace
+  check "$name: files, trace and copier state equal" diff -r s b
 }
 
 "$MAKE_ROM" snes --size 128 --sram-code 1 small.sfc
@@ -67,39 +66,17 @@ q 0 --port "bridge:$PTY,baud=2000000" probe
 expect_contains "the faster rate is taken" "2000000 baud" "$OUT"
 stop_sim
 
-start_sim "state=$WORK/BB"
-q 0 --port "bridge:$PTY" run small.sfc small.srm
-stop_sim
-q 0 --port "sim:state=$WORK/BS" run small.sfc small.srm
-check "SWC run with SRAM: emulator state folders equal" diff -r BS BB
-
-start_sim "device=smd,state=$WORK/MB"
-q 0 --device smd --port "bridge:$PTY" run small.bin
-stop_sim
-q 0 --device smd --port "sim:state=$WORK/MS" run small.bin
-check "SMD run: emulator state folders equal" diff -r MS MB
-
-start_sim "cart=$WORK/cart.sfc"
-q 0 --port "bridge:$PTY" --trace b.trace download rom b.swc
-stop_sim
-q 0 --port "sim:cart=$WORK/cart.sfc" --trace s.trace download rom s.swc
-expect_same_file "SWC cartridge download: files equal" s.swc b.swc
-expect_same_file "SWC cartridge download: trace" s.trace b.trace
-
-start_sim "device=smd,cart=$WORK/cart.bin"
-q 0 --device smd --port "bridge:$PTY" --trace b.trace download rom b.smd
-stop_sim
-q 0 --device smd --port "sim:cart=$WORK/cart.bin" --trace s.trace download rom s.smd
-expect_same_file "SMD cartridge download: files equal" s.smd b.smd
-expect_same_file "SMD cartridge download: trace" s.trace b.trace
-
+same "SWC run with SRAM" 0 "state=st" run ../small.sfc ../small.srm
+same "SMD run" 0 "device=smd,state=st" --device smd run ../small.bin
+same "SWC cartridge download" 0 "cart=$WORK/cart.sfc" download rom out.swc
+same "SMD cartridge download" 0 "device=smd,cart=$WORK/cart.bin" --device smd download rom out.smd
 same "dead copier" 1 "fault=dead" probe
 expect_contains "dead copier: the no-answer advice" "no answer within 500 ms" "$BERR"
-same "copier stalls inside a block" 1 "fault=stall:3000" run small.sfc
+same "copier stalls inside a block" 1 "fault=stall:3000" run ../small.sfc
 expect_eq "stall: one time-out message" "1" "$(grep -c 'LPT read timeout' <<<"$BERR")"
-expect_eq "stall: the trace ends at the time-out" "! timeout" "$(tail -1 b.trace)"
+expect_eq "stall: the trace ends at the time-out" "! timeout" "$(tail -1 b/t.trace)"
 same "copier stalls inside a block read" 1 "cart=$WORK/cart.sfc,fault=stall:20000" download rom stalled.swc
-expect_eq "read stall: the trace ends at the time-out" "! timeout" "$(tail -1 b.trace)"
+expect_eq "read stall: the trace ends at the time-out" "! timeout" "$(tail -1 b/t.trace)"
 same "slow copier within the time-out" 0 "fault=slow:450" probe
 same "slow copier past the time-out" 1 "fault=slow:600" probe
 expect_eq "slow:600: one time-out message" "1" "$(grep -c 'no answer within 500 ms' <<<"$BERR")"
@@ -128,11 +105,10 @@ stop_sim
 # frames: in a payload or a length the board answers ERROR; in a start byte it
 # skips the frame as line noise and the PC finds fewer bytes moved than sent.
 # Either way the command stops with a message and the copier gets nothing damaged.
-expect_eq "damaged request: said so" yes \
-  "$(grep -qE 'damaged on the serial line|bytes moved where [0-9]+ were sent' <<<"$ERR" && echo yes || echo no)"
+check "damaged request: said so ($ERR)" grep -qE 'damaged on the serial line|bytes moved where [0-9]+ were sent' <<<"$ERR"
 expect_eq "damaged request: the trace ends at the time-out" "! timeout" "$(tail -1 c.trace)"
 expect_py "damaged request: the copier holds no damaged byte" "
-rom = open('small.sfc','rb').read(); d = open('C/dram.bin','rb').read() if __import__('os').path.exists('C/dram.bin') else b''
+import os; rom = open('small.sfc','rb').read(); d = open('C/dram.bin','rb').read() if os.path.exists('C/dram.bin') else b''
 print(all(a == b or a == 0 for a, b in zip(d, rom)))"
 
 # The PC dies in the middle of an upload: after its silence the board parks
