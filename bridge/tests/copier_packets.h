@@ -8,34 +8,36 @@
 
 namespace ql::bridge::testing {
 
-inline Bytes CommandPacket(std::uint8_t command, std::uint16_t address, std::uint16_t length) {
-  Bytes packet{0xD5, 0xAA, 0x96, command, static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(address >> 8),
-               static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8)};
+inline Bytes U16(std::uint16_t value) { return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)}; }
+inline Bytes U32(std::uint32_t value) {
+  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value >> 16),
+          static_cast<std::uint8_t>(value >> 24)};
+}
+
+// The copier's check byte: 0x81 with every byte from `from` on XORed in.
+inline std::uint8_t CheckByte(const Bytes& bytes, std::size_t from = 0) {
   std::uint8_t check = 0x81;
-  for (std::size_t i = 3; i < packet.size(); ++i) check ^= packet[i];
-  packet.push_back(check);
+  for (std::size_t i = from; i < bytes.size(); ++i) check ^= bytes[i];
+  return check;
+}
+
+inline Bytes CommandPacket(std::uint8_t command, std::uint16_t address, std::uint16_t length) {
+  Bytes packet{0xD5, 0xAA, 0x96, command};
+  Append(packet, U16(address));
+  Append(packet, U16(length));
+  packet.push_back(CheckByte(packet, 3));
   return packet;
 }
 
 // Write memory: the packet, the data, the data's check byte.
 inline Bytes WritePacket(std::uint16_t address, const Bytes& data) {
   Bytes bytes = CommandPacket(0, address, static_cast<std::uint16_t>(data.size()));
-  std::uint8_t check = 0x81;
-  for (std::uint8_t byte : data) {
-    bytes.push_back(byte);
-    check ^= byte;
-  }
-  bytes.push_back(check);
+  Append(bytes, data);
+  bytes.push_back(CheckByte(data));
   return bytes;
 }
 
 inline Bytes ReadPacket(std::uint16_t address, std::uint16_t length) { return CommandPacket(1, address, length); }
 inline Bytes SelectPagePacket(std::uint16_t page) { return CommandPacket(5, page, 0); }
-
-inline Bytes U16(std::uint16_t value) { return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)}; }
-inline Bytes U32(std::uint32_t value) {
-  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value >> 16),
-          static_cast<std::uint8_t>(value >> 24)};
-}
 
 }  // namespace ql::bridge::testing

@@ -4,7 +4,8 @@
 // what the copier saw.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
+#include <thread>
 
 #include "bridge/protocol/quillon_bridge.h"
 #include "bridge/tests/copier_packets.h"
@@ -15,16 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::size_t DataWrites(const std::vector<WireEvent>& log) {
-  std::size_t count = 0;
-  for (const WireEvent& event : log) count += event.kind == 'D';
-  return count;
-}
+std::size_t DataWrites(const std::vector<WireEvent>& log) { return std::ranges::count(log, 'D', &WireEvent::kind); }
 
 // The SMD's mode register write, D5 AA 96 00 01 20 01 00 A1 03 82: it shows
 // in the copier's events as "W 2001 03" once it has arrived whole.
@@ -46,12 +38,9 @@ TEST(BridgeFaults, DamagedRequestNeverReachesTheCopier) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ScratchFolder folder("corrupt");
-    SimSession sim(folder.path(), {"--corrupt-byte", std::to_string(c.byte), "device=smd,state=" + folder.path().string()});
+    SimSession sim("device=smd,state=@", {"--corrupt-byte", std::to_string(c.byte)});
     sim.Send(QLBR_REQ_SEND, kModeWrite);
-    sim.Send(QLBR_REQ_SYNC, {1});
-    const Frame done = sim.Expect(QLBR_REP_DONE);
-    EXPECT_EQ(LittleEndian32(done.payload, 1), 0u);
+    EXPECT_EQ(sim.Sync(1), 0u);
     std::vector<int> errors;
     for (const Frame& frame : sim.Skipped()) {
       if (frame.type == QLBR_REP_ERROR) errors.push_back(frame.payload.at(0));
@@ -59,101 +48,71 @@ TEST(BridgeFaults, DamagedRequestNeverReachesTheCopier) {
     EXPECT_EQ(errors, c.error ? std::vector<int>{c.error} : std::vector<int>{});
     // Realigned by the SYNC, the same request goes through.
     sim.Send(QLBR_REQ_SEND, kModeWrite);
-    sim.Send(QLBR_REQ_SYNC, {2});
-    EXPECT_EQ(LittleEndian32(sim.Expect(QLBR_REP_DONE).payload, 1), kModeWrite.size());
+    EXPECT_EQ(sim.Sync(2), kModeWrite.size());
     sim.Stop();
     EXPECT_EQ(DataWrites(sim.WireLog()), kModeWrite.size()) << "only the clean copy was put on the data lines";
-    EXPECT_EQ(ReadText(folder.path() / "events.log"), "W 2001 03\n");
+    EXPECT_EQ(ReadFile(sim.Folder() / "events.log"), "W 2001 03\n");
   }
 }
 
 TEST(BridgeFaults, CopierThatStopsGivesTimeoutWithTheCountMoved) {
-  ScratchFolder folder("stall-send");
-  SimSession sim(folder.path(), {"device=smd,fault=stall:5"});
+  SimSession sim("device=smd,fault=stall:5");
   sim.Send(QLBR_REQ_SEND, kModeWrite);
   sim.Send(QLBR_REQ_SEND, kModeWrite);  // discarded after the time-out
-  const Frame timeout = sim.Expect(QLBR_REP_TIMEOUT);
-  EXPECT_EQ(LittleEndian32(timeout.payload, 0), 5u);
-  sim.Send(QLBR_REQ_SYNC, {3});
-  EXPECT_EQ(LittleEndian32(sim.Expect(QLBR_REP_DONE).payload, 1), 5u);
+  EXPECT_EQ(LittleEndian32(sim.Expect(QLBR_REP_TIMEOUT).payload, 0), 5u);
+  EXPECT_EQ(sim.Sync(3), 5u);
   sim.Send(QLBR_REQ_WRITE_DATA, {0x55});  // marks the time after the time-out on the wire
-  sim.Send(QLBR_REQ_SYNC, {4});
-  sim.Expect(QLBR_REP_DONE);
+  sim.Sync(4);
   sim.Stop();
-  const auto log = sim.WireLog();
-  EXPECT_EQ(DataWrites(log), 6u);
-  // The board waited its 500 ms (simulated time) after the fifth STROBE flip.
-  std::uint64_t lastFlip = 0;
-  for (const WireEvent& event : log) {
-    if (event.kind == 'C') lastFlip = event.micros;
-  }
-  ASSERT_EQ(log.back().kind, 'D');
-  EXPECT_EQ(log.back().value, 0x55);
-  EXPECT_GE(log.back().micros - lastFlip, 500'000u);
-  EXPECT_LT(log.back().micros - lastFlip, 600'000u);
+  // Five bytes with their STROBE flips; the sixth waited first and was never written.
+  const auto writes = sim.WireLog(false);
+  ASSERT_EQ(Text(writes), "C0C DD5 C0D DAA C0C D96 C0D D00 C0C D01 C0D D55");
+  // The board waited its 500 ms (simulated time) after the fifth flip.
+  const std::uint64_t waited = writes[11].micros - writes[10].micros;
+  EXPECT_GE(waited, 500'000u);
+  EXPECT_LT(waited, 600'000u);
 }
 
 TEST(BridgeFaults, TimeoutInsideReceiveSendsTheBytesReceivedFirst) {
-  ScratchFolder folder("stall-receive");
   // 9 packet bytes sent, then 4 received before the copier stops.
-  SimSession sim(folder.path(), {"device=swc,fault=stall:13"});
+  SimSession sim("device=swc,fault=stall:13");
   sim.Send(QLBR_REQ_SEND, ReadPacket(0x8000, 16));
   sim.Send(QLBR_REQ_RECEIVE, U16(17));
-  const Frame timeout = sim.Expect(QLBR_REP_TIMEOUT);
-  EXPECT_EQ(LittleEndian32(timeout.payload, 0), 13u);
+  EXPECT_EQ(LittleEndian32(sim.Expect(QLBR_REP_TIMEOUT).payload, 0), 13u);
   ASSERT_EQ(sim.Skipped().size(), 1u);
   EXPECT_EQ(sim.Skipped()[0].type, QLBR_REP_DATA);
   EXPECT_EQ(sim.Skipped()[0].payload, Bytes(4, 0x00));
 }
 
-TEST(BridgeFaults, SilenceInsideATransferParksTheLines) {
-  ScratchFolder folder("silence");
-  SimSession sim(folder.path(), {"device=smd"});
-  // Three bytes leave STROBE inverted once more than parked.
+// A control write alone opens no transfer: silence after it changes
+// nothing. Three bytes into a SEND it parks data and control as a PC
+// leaves the port.
+TEST(BridgeFaults, SilenceParksTheLinesOnlyInsideATransfer) {
+  SimSession sim("device=smd");
+  sim.Send(QLBR_REQ_WRITE_CONTROL, {0x0E});
+  sim.Sync(4);
+  std::this_thread::sleep_for(1500ms);
   sim.Send(QLBR_REQ_SEND, {0xD5, 0xAA, 0x96});
-  const Frame error = sim.Expect(QLBR_REP_ERROR, 10s);
-  EXPECT_EQ(error.payload, Bytes{QLBR_ERROR_SILENCE});
-  sim.Send(QLBR_REQ_SYNC, {4});
-  EXPECT_EQ(LittleEndian32(sim.Expect(QLBR_REP_DONE).payload, 1), 3u);
+  EXPECT_EQ(sim.Expect(QLBR_REP_ERROR, 10s).payload, Bytes{QLBR_ERROR_SILENCE});
+  EXPECT_EQ(sim.Sync(5), 3u);
   sim.Stop();
-  std::vector<WireEvent> writes;
-  for (const WireEvent& event : sim.WireLog()) {
-    if (event.kind != 'S') writes.push_back(event);
-  }
-  ASSERT_GE(writes.size(), 2u);
-  EXPECT_EQ(writes[writes.size() - 2].kind, 'D');
-  EXPECT_EQ(writes[writes.size() - 2].value, QLBR_PARK_DATA);
-  EXPECT_EQ(writes.back().kind, 'C');
-  EXPECT_EQ(writes.back().value, QLBR_PARK_CONTROL);
+  const auto writes = sim.WireLog(false);
+  ASSERT_EQ(Text(writes), "C0C C0E DD5 C0F DAA C0E D96 C0F D00 C0C");
   // A second after the last byte, in simulated time.
-  EXPECT_GE(writes.back().micros - writes[writes.size() - 3].micros, 1'000'000u);
-  EXPECT_LT(writes.back().micros - writes[writes.size() - 3].micros, 1'100'000u);
-}
-
-TEST(BridgeFaults, SilenceWithoutATransferChangesNothing) {
-  ScratchFolder folder("quiet");
-  SimSession sim(folder.path(), {});
-  sim.Send(QLBR_REQ_WRITE_CONTROL, {0x0D});
-  sim.Send(QLBR_REQ_SYNC, {5});
-  sim.Expect(QLBR_REP_DONE);
-  EXPECT_TRUE(sim.Collect(1500ms).empty());
-  sim.Stop();
-  EXPECT_EQ(sim.WireLog().back().kind, 'C');
-  EXPECT_EQ(sim.WireLog().back().value, 0x0D);
+  const std::uint64_t quiet = writes[9].micros - writes[7].micros;
+  EXPECT_GE(quiet, 1'000'000u);
+  EXPECT_LT(quiet, 1'100'000u);
 }
 
 TEST(BridgeFaults, OverfilledWindowIsReportedAndStillCredited) {
-  ScratchFolder folder("overrun");
-  SimSession sim(folder.path(), {});
+  SimSession sim;
   // The board is busy pausing while more than its window arrives.
   const Bytes pause = EncodeFrame(QLBR_REQ_PAUSE, {255});
   const Bytes noise(1300, 0x00);
   sim.Write(pause);
   sim.Write(noise);
-  const Frame error = sim.Expect(QLBR_REP_ERROR);
-  EXPECT_EQ(error.payload, Bytes{QLBR_ERROR_OVERRUN});
-  sim.Send(QLBR_REQ_SYNC, {6});
-  sim.Expect(QLBR_REP_DONE);
+  EXPECT_EQ(sim.Expect(QLBR_REP_ERROR).payload, Bytes{QLBR_ERROR_OVERRUN});
+  sim.Sync(6);
   EXPECT_EQ(sim.Credited(), pause.size() + noise.size() + QLBR_LEN_SYNC + QLBR_FRAME_OVERHEAD);
 }
 
@@ -171,18 +130,14 @@ TEST(BridgeFaults, BadRequestsAreRefusedUntilSync) {
       {QLBR_REQ_SEND, {}, "SEND of nothing"},
       {QLBR_REQ_SYNC, {}, "SYNC without its token"},
   };
-  ScratchFolder folder("bad");
-  SimSession sim(folder.path(), {"device=smd,state=" + folder.path().string()});
+  SimSession sim("device=smd,state=@");
   std::uint8_t token = 10;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     sim.Send(c.type, c.payload);
     EXPECT_EQ(sim.Expect(QLBR_REP_ERROR).payload, Bytes{QLBR_ERROR_BAD_REQUEST});
     sim.Send(QLBR_REQ_SEND, kModeWrite);  // discarded: the PC has not realigned yet
-    sim.Send(QLBR_REQ_SYNC, {++token});
-    const Frame done = sim.Expect(QLBR_REP_DONE);
-    EXPECT_EQ(done.payload.at(0), token);
-    EXPECT_EQ(LittleEndian32(done.payload, 1), 0u);
+    EXPECT_EQ(sim.Sync(++token), 0u);
   }
   sim.Stop();
   EXPECT_EQ(DataWrites(sim.WireLog()), 0u);

@@ -5,8 +5,6 @@
 // line wrongly would show the copier other values here.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "bridge/protocol/quillon_bridge.h"
 #include "bridge/tests/copier_packets.h"
 #include "bridge/tests/sim_session.h"
@@ -14,116 +12,66 @@
 namespace ql::bridge::testing {
 namespace {
 
-std::vector<WireEvent> Writes(const std::vector<WireEvent>& log) {
-  std::vector<WireEvent> writes;
-  for (const WireEvent& event : log) {
-    if (event.kind != 'S') writes.push_back(event);
-  }
-  return writes;
-}
-
-std::string Kinds(const std::vector<WireEvent>& log) {
-  std::string kinds;
-  for (const WireEvent& event : log) kinds += event.kind;
-  return kinds;
-}
-
-TEST(BridgeLines, BoardStartsParkedAsAPcLeavesThePort) {
-  ScratchFolder folder("start");
-  SimSession sim(folder.path(), {});
-  sim.Stop();
-  // The copier starts at data 0x00; only the control change shows.
-  const auto log = sim.WireLog();
-  ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0].kind, 'C');
-  EXPECT_EQ(log[0].value, QLBR_PARK_CONTROL);
-}
-
 TEST(BridgeLines, EachByteSentIsReadyWaitDataStrobeAndOneMoreRead) {
-  ScratchFolder folder("send-order");
   // Each differs from the one before: the copier sees a data write only
   // where a line changes.
   const Bytes bytes{0xFF, 0x00, 0x5A, 0xA5, 0x01, 0x80, 0x7E};
-  SimSession sim(folder.path(), {"device=swc"});
+  SimSession sim("device=swc");
   sim.Send(QLBR_REQ_SEND, bytes);
-  sim.Send(QLBR_REQ_SYNC, {1});
-  sim.Expect(QLBR_REP_DONE);
+  sim.Sync(1);
   sim.Stop();
-  auto log = sim.WireLog();
-  ASSERT_FALSE(log.empty());
-  log.erase(log.begin());  // the start-up park
-  // Per byte: the status read that finds the copier ready, the data, the
-  // STROBE flip, the read after it; the copier stays ready, so the read
-  // after one byte and the wait of the next are one run of two.
-  std::string expected = "S";
-  for (std::size_t i = 0; i < bytes.size(); ++i) expected += "DCS";
-  ASSERT_EQ(Kinds(log), expected);
+  // After the start-up park, per byte: the status read that finds the
+  // copier ready, the data, the STROBE flip (only STROBE moves), the read
+  // after it; the copier stays ready, so the read after one byte and the
+  // wait of the next are one run of two.
+  std::vector<WireEvent> expected{{0, 'C', QLBR_PARK_CONTROL}, {0, 'S', 0x80}};
   std::uint8_t control = QLBR_PARK_CONTROL;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const WireEvent& read = log[3 * i];
-    EXPECT_EQ(read.value, 0x80);
-    EXPECT_EQ(read.count, i == 0 ? 1u : 2u);
-    EXPECT_EQ(log[3 * i + 1].value, bytes[i]) << "data byte " << i;
-    control ^= 0x01;  // only STROBE moves
-    EXPECT_EQ(log[3 * i + 2].value, control) << "control after byte " << i;
+    control ^= 0x01;
+    expected.push_back({0, 'D', bytes[i]});
+    expected.push_back({0, 'C', control});
+    expected.push_back({0, 'S', 0x80, i + 1 < bytes.size() ? 2u : 1u});
   }
-  EXPECT_EQ(log.back().count, 1u);
+  EXPECT_EQ(Text(sim.WireLog()), Text(expected));
 }
 
 TEST(BridgeLines, EachByteReceivedIsTwoNibblesLowFirstWithTwoReadsEach) {
-  ScratchFolder folder("receive-order");
-  const Bytes page{0x81, 0x3C};
-  {
-    std::ofstream(folder.path() / "dram.bin", std::ios::binary).write(reinterpret_cast<const char*>(page.data()), 2);
-  }
-  SimSession sim(folder.path(), {"device=swc,state=" + folder.path().string()});
+  SimSession sim("device=swc,state=@", {}, {0x81, 0x3C});
   sim.Send(QLBR_REQ_SEND, ReadPacket(0x8000, 2));
   sim.Send(QLBR_REQ_RECEIVE, U16(3));
   sim.Send(QLBR_REQ_SYNC, {1});
   EXPECT_EQ(sim.Expect(QLBR_REP_DATA).payload, (Bytes{0x81, 0x3C, 0x3C}));  // check: 0x81 ^ 0x81 ^ 0x3C
   sim.Stop();
-  auto log = sim.WireLog();
-  // After the packet's last STROBE flip: per nibble the read that sees
-  // BUSY high (bit 7 = 0), the read that takes the nibble, the flip. The
-  // first run also holds the read that ends the packet's last byte.
-  std::size_t at = log.size();
-  for (std::size_t flips = 0; at > 0 && flips < 7; --at) flips += log[at - 1].kind == 'C';
-  const std::vector<WireEvent> receive(log.begin() + static_cast<std::ptrdiff_t>(at) + 1, log.end());
-  const std::uint8_t nibbles[] = {0x1, 0x8, 0xC, 0x3, 0xC, 0x3};  // 0x81, 0x3C, check 0x3C
-  ASSERT_EQ(Kinds(receive), "SCSCSCSCSCSC");
-  std::uint8_t control = receive.empty() ? 0 : receive[1].value;
-  for (std::size_t i = 0; i < 6; ++i) {
-    EXPECT_EQ(receive[2 * i].value, nibbles[i] << 3) << "nibble " << i;  // bit 7 = 0: BUSY high
-    EXPECT_EQ(receive[2 * i].count, i == 0 ? 3u : 2u) << "nibble " << i;
-    EXPECT_EQ(receive[2 * i + 1].value, control) << "flip " << i;
-    control ^= 0x01;
+  // From the packet's ninth and last STROBE flip: per nibble the read that
+  // sees BUSY high (bit 7 = 0), the read that takes the nibble, the flip.
+  // The first run also holds the read that ends the packet's last byte.
+  std::vector<WireEvent> expected{{0, 'C', QLBR_PARK_CONTROL ^ 0x01}};
+  for (std::uint8_t nibble : {0x1, 0x8, 0xC, 0x3, 0xC, 0x3}) {
+    const std::uint8_t control = expected.back().value ^ 0x01;
+    expected.push_back({0, 'S', static_cast<std::uint8_t>(nibble << 3), expected.size() == 1 ? 3u : 2u});
+    expected.push_back({0, 'C', control});
   }
+  const auto log = sim.WireLog();
+  ASSERT_GE(log.size(), expected.size());
+  EXPECT_EQ(Text({log.end() - static_cast<std::ptrdiff_t>(expected.size()), log.end()}), Text(expected));
 }
 
-TEST(BridgeLines, ControlRegisterWritesReachTheCopierAsAPcWritesThem) {
-  ScratchFolder folder("control");
-  SimSession sim(folder.path(), {});
-  const std::uint8_t values[] = {0x00, 0x01, 0x02, 0x04, 0x08, 0x0F, 0x0A, 0x05, 0x0C};
-  for (std::uint8_t value : values) sim.Send(QLBR_REQ_WRITE_CONTROL, {value});
+TEST(BridgeLines, ControlAndDataWritesReachTheCopierAsAPcWritesThem) {
+  SimSession sim;
+  for (std::uint8_t value : {0x00, 0x01, 0x02, 0x04, 0x08, 0x0F, 0x0A, 0x05, 0x0C}) {
+    sim.Send(QLBR_REQ_WRITE_CONTROL, {value});
+  }
   // Bits 4-7 drive no line: 0x2C looks like 0x0C, and changes nothing.
   sim.Send(QLBR_REQ_WRITE_CONTROL, {0x2C});
   for (std::uint8_t bit : {0, 1, 2, 3, 5}) sim.Send(QLBR_REQ_NOT_CONTROL_BIT, {bit});
   sim.Send(QLBR_REQ_WRITE_DATA, {0xA5});
   sim.Send(QLBR_REQ_WRITE_DATA, {0x00});
-  sim.Send(QLBR_REQ_SYNC, {1});
-  sim.Expect(QLBR_REP_DONE);
+  sim.Sync(1);
   sim.Stop();
-  const auto writes = Writes(sim.WireLog());
-  std::vector<std::pair<char, int>> seen;
-  for (const WireEvent& event : writes) seen.emplace_back(event.kind, event.value);
-  const std::vector<std::pair<char, int>> expected{
-      {'C', 0x0C},  // start-up
-      {'C', 0x00}, {'C', 0x01}, {'C', 0x02}, {'C', 0x04}, {'C', 0x08}, {'C', 0x0F}, {'C', 0x0A}, {'C', 0x05},
-      {'C', 0x0C},  // written
-      {'C', 0x0D}, {'C', 0x0F}, {'C', 0x0B}, {'C', 0x03},  // bits 0, 1, 2, 3 inverted in turn; bit 5 nothing
-      {'D', 0xA5}, {'D', 0x00},
-  };
-  EXPECT_EQ(seen, expected);
+  // The board starts parked as a PC leaves the port (data 0x00 as the
+  // copier starts, so only the control shows), then the values as written,
+  // bits 0, 1, 2, 3 inverted in turn (bit 5 nothing), and the data.
+  EXPECT_EQ(Text(sim.WireLog()), "C0C C00 C01 C02 C04 C08 C0F C0A C05 C0C C0D C0F C0B C03 DA5 D00");
 }
 
 TEST(BridgeLines, StatusReadsAsAPcReadsItsStatusRegister) {
@@ -133,20 +81,13 @@ TEST(BridgeLines, StatusReadsAsAPcReadsItsStatusRegister) {
     std::uint8_t status;
   };
   const Case cases[] = {
-      {"device=swc", {}, 0x80},                                // ready: BUSY low
-      {"device=swc,fault=dead", {}, 0x00},                     // BUSY high, nothing offered
+      {"device=swc", {}, 0x80},                                  // ready: BUSY low
+      {"device=swc,fault=dead", {}, 0x00},                       // BUSY high, nothing offered
       {"device=swc,state=@", ReadPacket(0x8000, 1), 0x0B << 3},  // offering the low nibble of 0x5B
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options);
-    ScratchFolder folder("status");
-    {
-      const std::uint8_t byte = 0x5B;
-      std::ofstream(folder.path() / "dram.bin", std::ios::binary).write(reinterpret_cast<const char*>(&byte), 1);
-    }
-    std::string options = c.options;
-    if (const auto at = options.find('@'); at != std::string::npos) options.replace(at, 1, folder.path().string());
-    SimSession sim(folder.path(), {options});
+    SimSession sim(c.options, {}, {0x5B});
     if (!c.before.empty()) sim.Send(QLBR_REQ_SEND, c.before);
     sim.Send(QLBR_REQ_READ_STATUS);
     EXPECT_EQ(sim.Expect(QLBR_REP_STATUS).payload, Bytes{c.status});
@@ -154,23 +95,20 @@ TEST(BridgeLines, StatusReadsAsAPcReadsItsStatusRegister) {
 }
 
 TEST(BridgeLines, PausesLastAtLeastTheirLengthInOrderWithTheBytes) {
-  ScratchFolder folder("pause");
-  SimSession sim(folder.path(), {});
+  SimSession sim;
   for (std::uint8_t ms : {1, 3, 0}) {
     sim.Send(QLBR_REQ_WRITE_DATA, {static_cast<std::uint8_t>(0x10 + ms)});
     sim.Send(QLBR_REQ_PAUSE, {ms});
   }
   sim.Send(QLBR_REQ_WRITE_DATA, {0x20});
-  sim.Send(QLBR_REQ_SYNC, {1});
-  sim.Expect(QLBR_REP_DONE);
+  sim.Sync(1);
   sim.Stop();
-  auto writes = Writes(sim.WireLog());
-  writes.erase(writes.begin());
-  ASSERT_EQ(writes.size(), 4u);
-  EXPECT_GE(writes[1].micros - writes[0].micros, 1000u);
-  EXPECT_LT(writes[1].micros - writes[0].micros, 1500u);
-  EXPECT_GE(writes[2].micros - writes[1].micros, 3000u);
-  EXPECT_LT(writes[3].micros - writes[2].micros, 200u);
+  const auto writes = sim.WireLog(false);
+  ASSERT_EQ(Text(writes), "C0C D11 D13 D10 D20");
+  EXPECT_GE(writes[2].micros - writes[1].micros, 1000u);
+  EXPECT_LT(writes[2].micros - writes[1].micros, 1500u);
+  EXPECT_GE(writes[3].micros - writes[2].micros, 3000u);
+  EXPECT_LT(writes[4].micros - writes[3].micros, 200u);
 }
 
 }  // namespace

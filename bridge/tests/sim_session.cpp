@@ -3,88 +3,100 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include "bridge/protocol/quillon_bridge.h"
 
-extern char** environ;
-
 namespace ql::bridge::testing {
 namespace {
 
-std::string ReadLine(int fd, std::chrono::milliseconds timeout) {
-  std::string line;
-  const auto deadline = Clock::now() + timeout;
-  char c = 0;
-  while (Clock::now() < deadline) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    if (read(fd, &c, 1) != 1) break;
-    if (c == '\n') return line;
-    line += c;
-  }
-  throw std::runtime_error("the simulator printed no pseudo-terminal path");
+using Clock = std::chrono::steady_clock;
+
+// Over type, length and payload: everything after the start byte.
+std::uint16_t FrameCrc(const std::uint8_t* bytes, std::size_t count) {
+  std::uint16_t crc = QLBR_CRC_INIT;
+  for (std::size_t i = 0; i < count; ++i) crc = qlbr_crc_update(crc, bytes[i]);
+  return crc;
 }
 
 }  // namespace
 
+std::uint32_t LittleEndian32(const Bytes& bytes, std::size_t offset) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 4; i-- > 0;) value = (value << 8) | bytes.at(offset + i);
+  return value;
+}
+
 Bytes EncodeFrame(std::uint8_t type, const Bytes& payload) {
-  // Built byte by byte: GCC 12 warns falsely about inserting into a short vector.
-  Bytes frame;
-  frame.reserve(payload.size() + QLBR_FRAME_OVERHEAD);
-  frame.push_back(QLBR_FRAME_START);
-  frame.push_back(type);
-  frame.push_back(static_cast<std::uint8_t>(payload.size()));
-  for (std::uint8_t byte : payload) frame.push_back(byte);
-  std::uint16_t crc = QLBR_CRC_INIT;
-  for (std::size_t i = 1; i < frame.size(); ++i) crc = qlbr_crc_update(crc, frame[i]);
+  Bytes frame{QLBR_FRAME_START, type, static_cast<std::uint8_t>(payload.size())};
+  Append(frame, payload);
+  const std::uint16_t crc = FrameCrc(frame.data() + 1, frame.size() - 1);
   frame.push_back(static_cast<std::uint8_t>(crc));
   frame.push_back(static_cast<std::uint8_t>(crc >> 8));
   return frame;
 }
 
-SimSession::SimSession(const std::filesystem::path& folder, const std::vector<std::string>& arguments)
-    : wireLog_(folder / "wire.log") {
-  std::vector<std::string> all{QLBR_SIM_PATH, "--wire-log", wireLog_.string()};
+std::string Text(const std::vector<WireEvent>& events) {
+  std::string text;
+  for (const WireEvent& event : events) {
+    char item[8];
+    std::snprintf(item, sizeof item, "%c%02X", event.kind, event.value);
+    text += (text.empty() ? "" : " ") + std::string(item);
+    if (event.count > 1) text += "x" + std::to_string(event.count);
+  }
+  return text;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+SimSession::SimSession(std::string options, const std::vector<std::string>& arguments, const Bytes& dram) {
+  std::string folder = (std::filesystem::temp_directory_path() / "quillon-bridge-XXXXXX").string();
+  if (!mkdtemp(folder.data())) throw std::runtime_error("cannot make a scratch folder");
+  folder_ = folder;
+  if (!dram.empty())
+    std::ofstream(folder_ / "dram.bin", std::ios::binary)
+        .write(reinterpret_cast<const char*>(dram.data()), static_cast<std::streamsize>(dram.size()));
+  if (const auto at = options.find('@'); at != std::string::npos) options.replace(at, 1, folder);
+  std::vector<std::string> all{QLBR_SIM_PATH, "--wire-log", (folder_ / "wire.log").string()};
   all.insert(all.end(), arguments.begin(), arguments.end());
+  if (!options.empty()) all.push_back(options);
   std::vector<char*> argv;
   for (std::string& argument : all) argv.push_back(argument.data());
   argv.push_back(nullptr);
 
   int out[2];
   if (pipe(out) != 0) throw std::runtime_error("pipe");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
   close(out[1]);
-  if (spawned != 0) {
-    close(out[0]);
-    throw std::runtime_error("cannot start " + all[0]);
-  }
-  std::string path;
-  try {
-    path = ReadLine(out[0], std::chrono::seconds(20));
-  } catch (...) {
-    close(out[0]);
-    Stop();
-    throw;
-  }
-  close(out[0]);
-  pty_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  // The simulator prints its pseudo-terminal's path, then runs until stopped;
+  // one that fails to start closes the pipe instead.
+  FILE* printed = fdopen(out[0], "r");
+  char path[256] = "";
+  if (!std::fgets(path, sizeof path, printed)) path[0] = 0;
+  std::fclose(printed);
+  path[std::strcspn(path, "\n")] = 0;
+  pty_ = path[0] ? open(path, O_RDWR | O_NOCTTY) : -1;
   if (pty_ < 0) {
     Stop();
-    throw std::runtime_error("cannot open " + path);
+    std::filesystem::remove_all(folder_);
+    throw std::runtime_error("cannot open the pseudo-terminal of " + all[0] + ": '" + path + "'");
   }
   termios settings{};
   tcgetattr(pty_, &settings);
@@ -95,6 +107,8 @@ SimSession::SimSession(const std::filesystem::path& folder, const std::vector<st
 SimSession::~SimSession() {
   Stop();
   if (pty_ >= 0) close(pty_);
+  std::error_code ignored;
+  std::filesystem::remove_all(folder_, ignored);
 }
 
 void SimSession::Stop() {
@@ -106,28 +120,8 @@ void SimSession::Stop() {
 }
 
 void SimSession::Write(const Bytes& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(pty_, bytes.data() + done, bytes.size() - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-    } else {
-      pollfd p{pty_, POLLOUT, 0};
-      poll(&p, 1, 100);
-    }
-  }
-}
-
-bool SimSession::ReadSome(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  if (left <= 0) return false;
-  pollfd p{pty_, POLLIN, 0};
-  if (poll(&p, 1, static_cast<int>(left)) <= 0) return false;
-  std::uint8_t buffer[4096];
-  const ssize_t n = read(pty_, buffer, sizeof buffer);
-  if (n <= 0) return false;
-  input_.insert(input_.end(), buffer, buffer + n);
-  return true;
+  if (write(pty_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+    throw std::runtime_error("cannot write to the simulator");
 }
 
 bool SimSession::TakeFrame(Frame& frame) {
@@ -135,8 +129,7 @@ bool SimSession::TakeFrame(Frame& frame) {
   if (input_.size() < QLBR_FRAME_OVERHEAD) return false;
   const std::size_t length = input_[2];
   if (input_.size() < length + QLBR_FRAME_OVERHEAD) return false;
-  std::uint16_t crc = QLBR_CRC_INIT;
-  for (std::size_t i = 1; i < 3 + length; ++i) crc = qlbr_crc_update(crc, input_[i]);
+  const std::uint16_t crc = FrameCrc(input_.data() + 1, 2 + length);
   if (input_[3 + length] != (crc & 0xFF) || input_[4 + length] != (crc >> 8))
     throw std::runtime_error("the board sent a frame with a bad CRC");
   frame.type = input_[1];
@@ -154,36 +147,35 @@ Frame SimSession::Expect(std::uint8_t type, std::chrono::milliseconds timeout) {
       if (frame.type == type) return frame;
       if (frame.type != QLBR_REP_CREDIT) skipped_.push_back(frame);
     }
-    if (!ReadSome(deadline)) {
-      char text[64];
-      std::snprintf(text, sizeof text, "no frame of type 0x%02X from the board", type);
-      throw std::runtime_error(text);
-    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    pollfd p{pty_, POLLIN, 0};
+    std::uint8_t buffer[4096];
+    const ssize_t n = left > 0 && poll(&p, 1, static_cast<int>(left)) > 0 ? read(pty_, buffer, sizeof buffer) : 0;
+    if (n <= 0) throw std::runtime_error("no frame of type " + std::to_string(type) + " from the board");
+    input_.insert(input_.end(), buffer, buffer + n);
   }
 }
 
-std::vector<Frame> SimSession::Collect(std::chrono::milliseconds window) {
-  const auto deadline = Clock::now() + window;
-  std::vector<Frame> frames;
-  for (;;) {
-    Frame frame;
-    while (TakeFrame(frame)) frames.push_back(frame);
-    if (!ReadSome(deadline) && Clock::now() >= deadline) return frames;
-  }
+std::uint32_t SimSession::Sync(std::uint8_t token) {
+  Send(QLBR_REQ_SYNC, {token});
+  const Frame done = Expect(QLBR_REP_DONE);
+  if (done.payload.size() != QLBR_LEN_REP_DONE || done.payload[0] != token)
+    throw std::runtime_error("a DONE that does not answer SYNC " + std::to_string(token));
+  return LittleEndian32(done.payload, 1);
 }
 
-std::vector<WireEvent> SimSession::WireLog() const {
-  std::ifstream in(wireLog_);
+std::vector<WireEvent> SimSession::WireLog(bool withReads) const {
+  std::ifstream in(folder_ / "wire.log");
   std::vector<WireEvent> events;
-  std::string line;
-  while (std::getline(in, line)) {
+  for (std::string line; std::getline(in, line);) {
     std::istringstream fields(line);
     WireEvent event;
     std::string value;
-    fields >> event.micros >> event.kind >> value;
-    event.value = static_cast<std::uint8_t>(std::stoul(value, nullptr, 16));
     std::string count;
-    if (fields >> count && count.size() > 1) event.count = std::stoull(count.substr(1));
+    fields >> event.micros >> event.kind >> value >> count;
+    event.value = static_cast<std::uint8_t>(std::stoul(value, nullptr, 16));
+    if (count.size() > 1) event.count = std::stoull(count.substr(1));
+    if (event.kind == 'S' && !withReads) continue;
     // A run of reads may be cut in two where the log was written out.
     if (!events.empty() && event.kind == 'S' && events.back().kind == 'S' && events.back().value == event.value)
       events.back().count += event.count;
@@ -191,23 +183,6 @@ std::vector<WireEvent> SimSession::WireLog() const {
       events.push_back(event);
   }
   return events;
-}
-
-ScratchFolder::ScratchFolder(const std::string& name) {
-  path_ = std::filesystem::temp_directory_path() / ("quillon-bridge-" + name + "-" + std::to_string(getpid()));
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::uint32_t LittleEndian32(const Bytes& bytes, std::size_t offset) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 4; i-- > 0;) value = (value << 8) | bytes.at(offset + i);
-  return value;
 }
 
 }  // namespace ql::bridge::testing

@@ -1,6 +1,7 @@
-// A running quillon-bridge-sim for a test: the process, its pseudo-terminal
-// opened as the PC would open the serial port, frames written straight to
-// it and the board's frames read back, and its wire log parsed.
+// A running quillon-bridge-sim for a test, in a scratch folder of its own:
+// its pseudo-terminal opened as the PC would open the serial port, frames
+// written straight to it and the board's frames read back, and its wire
+// log parsed.
 #pragma once
 
 #include <sys/types.h>
@@ -14,7 +15,13 @@
 namespace ql::bridge::testing {
 
 using Bytes = std::vector<std::uint8_t>;
-using Clock = std::chrono::steady_clock;
+
+// Byte by byte: GCC 12 warns falsely about inserting into a short vector.
+inline void Append(Bytes& to, const Bytes& more) {
+  for (std::uint8_t byte : more) to.push_back(byte);
+}
+
+std::uint32_t LittleEndian32(const Bytes& bytes, std::size_t offset);
 
 struct Frame {
   std::uint8_t type = 0;
@@ -32,53 +39,47 @@ struct WireEvent {
   std::uint64_t count = 1;  // status reads in a row
 };
 
+// "C0C DA5 S80x2": kind, value, and the length of a run of reads.
+std::string Text(const std::vector<WireEvent>& events);
+
+std::string ReadFile(const std::filesystem::path& path);
+
 class SimSession {
  public:
-  // Starts the simulator with these arguments plus a wire log in `folder`.
-  SimSession(const std::filesystem::path& folder, const std::vector<std::string>& arguments);
+  // `options` are the emulator's, with @ standing for the scratch folder;
+  // `dram`, if not empty, is the copier's memory at start (with state=@).
+  explicit SimSession(std::string options = "", const std::vector<std::string>& arguments = {},
+                      const Bytes& dram = {});
   ~SimSession();
   SimSession(const SimSession&) = delete;
   SimSession& operator=(const SimSession&) = delete;
 
+  const std::filesystem::path& Folder() const { return folder_; }
   void Write(const Bytes& bytes);
   void Send(std::uint8_t type, const Bytes& payload = {}) { Write(EncodeFrame(type, payload)); }
   // The next frame of the given type; frames of other types that come first
   // are kept in Skipped(), CREDIT frames are added up in Credited(). Throws
   // std::runtime_error after `timeout` or on a frame with a bad CRC.
   Frame Expect(std::uint8_t type, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
-  // Every frame that arrives within `window`.
-  std::vector<Frame> Collect(std::chrono::milliseconds window);
+  // The bytes moved since the SYNC before, as the DONE answering this one reports.
+  std::uint32_t Sync(std::uint8_t token);
   const std::vector<Frame>& Skipped() const { return skipped_; }
   std::uint64_t Credited() const { return credited_; }
 
   // Ends the simulator (SIGTERM) so that the copier saves its state; the
   // wire log is complete after this.
   void Stop();
-  std::vector<WireEvent> WireLog() const;
+  std::vector<WireEvent> WireLog(bool withReads = true) const;
 
  private:
-  bool ReadSome(Clock::time_point deadline);
   bool TakeFrame(Frame& frame);
 
+  std::filesystem::path folder_;
   pid_t pid_ = -1;
   int pty_ = -1;
-  std::filesystem::path wireLog_;
   Bytes input_;
   std::vector<Frame> skipped_;
   std::uint64_t credited_ = 0;
 };
-
-// A folder of its own under the system's temporary folder, removed at the end.
-class ScratchFolder {
- public:
-  explicit ScratchFolder(const std::string& name);
-  ~ScratchFolder();
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-std::uint32_t LittleEndian32(const Bytes& bytes, std::size_t offset);
 
 }  // namespace ql::bridge::testing
