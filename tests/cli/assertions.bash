@@ -40,3 +40,34 @@ finish() {
   echo "$CHECKS checks, $FAILURES failed"
   [ "$FAILURES" -eq 0 ]
 }
+
+# q_all STATUS 'ARGS' 'ARGS'...: q for each string of arguments, split at spaces.
+q_all() {
+  local args
+  for args in "${@:2}"; do
+    # shellcheck disable=SC2086
+    q "$1" $args </dev/null
+  done
+}
+
+# q_table: each line of stdin is STATUS|ARGS|STREAM|TEXT: q STATUS ARGS (split
+# at spaces), then TEXT must be in STREAM (OUT or ERR).
+q_table() {
+  local status args stream text
+  while IFS='|' read -r status args stream text; do
+    # shellcheck disable=SC2086
+    q "$status" $args </dev/null
+    expect_contains "quillon $args: $stream" "$text" "${!stream}"
+  done
+}
+
+# expect_full_disk_fails 'ARGS'...: stdout on a full disk is a failure, said so.
+expect_full_disk_fails() {
+  local args
+  for args in "$@"; do
+    # shellcheck disable=SC2086
+    "$QUILLON" $args >/dev/full 2>"$WORK/.full"
+    expect_eq "$args to a full disk: exit status" 1 $?
+    expect_contains "$args to a full disk: message" "standard output could not be written completely" "$(cat "$WORK/.full")"
+  done
+}

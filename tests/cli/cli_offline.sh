@@ -7,10 +7,14 @@ source "$(dirname "$0")/assertions.bash" "$@"
 "$MAKE_ROM" genesis genesis.bin
 "$MAKE_ROM" genesis --smd genesis.smd
 "$MAKE_ROM" snes --name-hex 4101225ce97f1b42 odd.sfc
+"$MAKE_ROM" snes --name-hex cea9c3a920c3bc "$(printf 'm\xc3\xbcnze.sfc')"
+cp "$(printf 'm\xc3\xbcnze.sfc')" "$(printf 'bad\xff.sfc')"
 head -c 1000 /dev/urandom >junk.bin
 head -c 2048 /dev/urandom >other.srm
+mkfifo fifo.smc
 # IPS patches. fix: 4 bytes at data offset 0x10, a run of 16 x 0xFF at 0x100 (offsets count a 512-byte
-# header); gfix, for Genesis images: odd and even bytes, across a 16 KB block boundary; tail: past the end.
+# header); gfix, for Genesis images: odd and even bytes, across a 16 KB block boundary; tail: past the end;
+# trunc and grow: the common extension, a three-byte size after "EOF"; cutrec: a record cut by "EOF".
 python3 -c "
 import struct
 def rec(off, data): return struct.pack('>I', off)[1:] + struct.pack('>H', len(data)) + data
@@ -20,15 +24,15 @@ open('fix.ips', 'wb').write(b'PATCH' + fix + b'EOF')
 open('noeof.ips', 'wb').write(b'PATCH' + fix)
 open('notips.ips', 'wb').write(b'HELLO' + fix + b'EOF')
 open('gfix.ips', 'wb').write(b'PATCH' + rec(0x200 + 0x3FFD, b'VWXYZ') + run(0x200 + 0x1001, 7, b'\x5a') + b'EOF')
-open('tail.ips', 'wb').write(b'PATCH' + rec(512 + 262144 - 2, b'WXYZ') + b'EOF')"
+open('tail.ips', 'wb').write(b'PATCH' + rec(512 + 262144 - 2, b'WXYZ') + b'EOF')
+open('trunc.ips', 'wb').write(b'PATCH' + rec(0x210, b'ABCD') + b'EOF' + struct.pack('>I', 512 + 0x20000)[1:])
+open('grow.ips', 'wb').write(b'PATCH' + rec(0x210, b'ABCD') + b'EOF' + struct.pack('>I', 0xFFFFFF)[1:])
+open('cutrec.ips', 'wb').write(b'PATCH' + rec(0x210, b'ABCD')[:7] + b'EOF')"
 
-for args in "" "frobnicate" "info" "upload bogus lorom.smc" "upload rom" "convert --to foo a b" "convert a b" \
+q_all 2 "" "frobnicate" "info" "upload bogus lorom.smc" "upload rom" "convert --to foo a b" "convert a b" \
   "download rom" "download cart x.swc" "patch a b" "--device nes info lorom.smc" "--port lpt9 probe" \
   "--port sim:fault=nonsense probe" "--port 0xZZ probe" "--port sim:device=smd probe" "execute a b" "play extra" \
-  "probe extra" "info --realtime a" "patch a b c d"; do
-  # shellcheck disable=SC2086
-  q 2 $args
-done
+  "probe extra" "info --realtime a" "patch a b c d"
 q 0 --help
 
 # What the window shows, in its order, with the companion files beside the ROM.
@@ -52,69 +56,62 @@ expect_eq "companions, window order" "$LOROM
 SRAM File: lorom.srm
 Real-time File: lorom.rts
 Patch File: lorom.ips" "$OUT"
-NAME48="QUILLON LINK DEMO                               "
 for g in genesis.bin genesis.smd; do
   q 0 info $g --device smd
   expect_eq "Genesis lines of $g" "ROM File: $g
-Name: $NAME48
+Name: QUILLON LINK DEMO                               
 ROM Size: 2Mb
 Region: Japan, USA, Europe
 Maker: unknown" "$OUT"
 done
-q 0 --device smd info --json genesis.smd
-expect_eq "SMD JSON" "{\"ROM File\": \"genesis.smd\", \"Name\": \"$NAME48\", \"ROM Size\": \"2Mb\", \"Region\": \"Japan, USA, Europe\", \"Maker\": \"unknown\"}" "$OUT"
-"$QUILLON" info --json odd.sfc >odd.json && "$QUILLON" info odd.sfc >odd.txt
-expect_py "a name with control, quote, backslash and high bytes: JSON is ASCII of the same bytes; text shows control bytes as \\xNN" "
-raw = open('odd.json', 'rb').read(); import json
-print(raw.isascii() and json.loads(raw)['Name'] == 'A\x01\"\\\\\xe9\x7f\x1bB' + ' ' * 13
-      and open('odd.txt', 'rb').read().split(b'\n')[1] == b'Name: A\\\\x01\"\\\\\xe9\\\\x7F\\\\x1BB' + b' ' * 13)"
-"$MAKE_ROM" snes --name-hex cea9c3a920c3bc "$(printf 'm\xc3\xbcnze.sfc')"
-cp "$(printf 'm\xc3\xbcnze.sfc')" "$(printf 'bad\xff.sfc')"
-"$QUILLON" info --json "$(printf 'm\xc3\xbcnze.sfc')" >utf8.json
-"$QUILLON" info --json "$(printf 'bad\xff.sfc')" >bad.json
-expect_py "JSON: valid UTF-8 in names and headers as it is, other bytes as \\u00XX" "
-raw = open('utf8.json', 'rb').read(); import json
-print(b'\"m\xc3\xbcnze.sfc\"' in raw and json.loads(raw)['Name'].startswith('\u03a9\u00e9 \u00fc')
-      and b'\"bad\\\\u00ff.sfc\"' in open('bad.json', 'rb').read())"
+expect_py "names: JSON keeps valid UTF-8 and writes other bytes as \\u00XX; text shows control bytes as \\xNN" "
+import json, subprocess
+info = lambda *args: subprocess.run(['$QUILLON', 'info', *args], capture_output=True).stdout
+odd = info('--json', 'odd.sfc')
+utf8 = info('--json', b'm\xc3\xbcnze.sfc')
+print(odd.isascii() and json.loads(odd)['Name'] == 'A\x01\"\\\\\xe9\x7f\x1bB' + ' ' * 13
+      and info('odd.sfc').split(b'\n')[1] == b'Name: A\\\\x01\"\\\\\xe9\\\\x7F\\\\x1BB' + b' ' * 13
+      and b'\"m\xc3\xbcnze.sfc\"' in utf8 and json.loads(utf8)['Name'].startswith('\u03a9\u00e9 \u00fc')
+      and b'\"bad\\\\u00ff.sfc\"' in info('--json', b'bad\xff.sfc'))"
 q 0 info other.srm
 expect_eq "an SRAM file alone" "SRAM File: other.srm" "$OUT"
-
 q 1 info junk.bin
 expect_eq "nothing on stdout for an unrecognised file" "" "$OUT"
-expect_contains "stderr names the file" "junk.bin: not recognised" "$ERR"
-q 0 info junk.bin lorom.smc
-expect_contains "one of two recognised: the unrecognised one is named" "junk.bin: not recognised" "$ERR"
-q 1 info genesis.bin
-expect_contains "a Genesis image with the SWC selected: hint" "--device smd" "$ERR"
-q 1 info missing.smc
-expect_contains "missing file named" "missing.smc: cannot be read" "$ERR"
 LONG=$(printf 'd%.0s' $(seq 1 120))
 mkdir -p "$LONG/$LONG" && cp lorom.smc "$LONG/$LONG/lorom.smc"
-q 1 info "$PWD/$LONG/$LONG/lorom.smc"
-expect_contains "path over 255 characters" "longer than 255 characters" "$ERR"
+q_table <<END
+1|info junk.bin|ERR|junk.bin: not recognised
+0|info junk.bin lorom.smc|ERR|junk.bin: not recognised
+1|info genesis.bin|ERR|--device smd
+1|info missing.smc|ERR|missing.smc: cannot be read
+1|info $PWD/$LONG/$LONG/lorom.smc|ERR|longer than 255 characters
+END
 expect_eq "long path not loaded" "" "$OUT"
 q 0 info "$LONG/$LONG/lorom.smc"
 
-# Patches: offsets count a copier header whether or not the image has one; OUT is as long as ROM.
+# Patches: offsets count a copier header whether or not the image has one; OUT
+# is as long as ROM, or cut to the size after "EOF" (counted with the copier
+# header), never lengthened.
 patched() { echo "a = bytearray(open('$1','rb').read()); b = open('$2','rb').read(); $3; print(a == b)"; }
-q 0 patch lorom.smc fix.ips out.smc
-expect_py "header kept, data patched" "$(patched lorom.smc out.smc "a[0x210:0x214] = b'ABCD'; a[0x300:0x310] = b'\xff' * 16")"
-q 0 patch plain.sfc fix.ips out.sfc
-expect_py "headerless image" "$(patched plain.sfc out.sfc "a[0x10:0x14] = b'ABCD'; a[0x100:0x110] = b'\xff' * 16")"
-q 0 patch plain.sfc tail.ips tail.sfc
-expect_py "a record past the end is cut" "$(patched plain.sfc tail.sfc "a[-2:] = b'WX'")"
-q 0 --device smd patch genesis.bin gfix.ips gbin.bin
-expect_py "plain Genesis" "$(patched genesis.bin gbin.bin "a[0x3FFD:0x4002] = b'VWXYZ'; a[0x1001:0x1008] = b'\x5a' * 7")"
+while IFS='|' read -r device rom ips out edit; do
+  q 0 --device "$device" patch "$rom" "$ips" "$out"
+  expect_py "patch $rom $ips" "$(patched "$rom" "$out" "$edit")"
+done <<'END'
+swc|lorom.smc|fix.ips|out.smc|a[0x210:0x214] = b'ABCD'; a[0x300:0x310] = b'\xff' * 16
+swc|plain.sfc|fix.ips|out.sfc|a[0x10:0x14] = b'ABCD'; a[0x100:0x110] = b'\xff' * 16
+swc|plain.sfc|tail.ips|tail.sfc|a[-2:] = b'WX'
+smd|genesis.bin|gfix.ips|gbin.bin|a[0x3FFD:0x4002] = b'VWXYZ'; a[0x1001:0x1008] = b'\x5a' * 7
+swc|lorom.smc|trunc.ips|trunc.smc|a[0x210:0x214] = b'ABCD'; del a[512 + 0x20000:]
+swc|plain.sfc|trunc.ips|trunc.sfc|a[0x10:0x14] = b'ABCD'; del a[0x20000:]
+swc|lorom.smc|grow.ips|grow.smc|a[0x210:0x214] = b'ABCD'
+END
 q 0 --device smd patch genesis.smd gfix.ips gsmd.smd
 q 0 convert --to plain gsmd.smd gsmd.bin
 expect_same_file "patching an SMD file equals patching its plain form" gsmd.bin gbin.bin
-expect_py "SMD patch keeps the copier header" "a = open('genesis.smd','rb').read(); print(a[:512] == open('gsmd.smd','rb').read()[:512])"
+check "SMD patch keeps the copier header" cmp -s -n 512 genesis.smd gsmd.smd
 
 cp lorom.smc keep.smc && ln -s keep.smc link.smc
-for args in "keep.smc fix.ips keep.smc" "keep.smc fix.ips link.smc" "lorom.smc fix.ips fix.ips"; do
-  # shellcheck disable=SC2086
-  q 1 patch $args
-done
+q_all 1 "patch keep.smc fix.ips keep.smc" "patch keep.smc fix.ips link.smc" "patch lorom.smc fix.ips fix.ips"
 expect_same_file "ROM untouched when OUT is ROM or a link to it" keep.smc lorom.smc
 expect_same_file "PATCH untouched when OUT is PATCH" fix.ips comp/lorom.ips
 while IFS='|' read -r args message; do
@@ -125,12 +122,15 @@ while IFS='|' read -r args message; do
 done <<'END'
 lorom.smc notips.ips|not an IPS patch
 lorom.smc noeof.ips|EOF
+lorom.smc cutrec.ips|damaged IPS patch
 junk.bin fix.ips|junk.bin: not recognised
 other.srm fix.ips|not a Super NES ROM image
+lorom.smc fifo.smc|fifo.smc: is a FIFO
+--device smd genesis.smd trunc.ips|convert --to plain
 END
 q 1 patch lorom.smc fix.ips nodir/out.smc
 expect_contains "OUT error names the file" "nodir/out.smc" "$ERR"
-expect_eq "no temporary files left" "" "$(ls | grep -F '.smd.' ; ls | grep -F '.smc.')"
+expect_eq "no temporary files left" "" "$(ls | grep -F -e '.smd.' -e '.smc.')"
 
 q 0 convert --to smd genesis.bin g2.smd
 expect_same_file "to SMD matches the independent interleave" g2.smd genesis.smd
@@ -145,23 +145,14 @@ print(len(d) == 512 + 7 * 16384 and d[0:11] == bytes([7]) + bytes(7) + bytes([0x
       and b[:len(a)] == a and b[len(a):] == bytes(7 * 16384 - len(a)))"
 q 1 convert --to smd genesis.smd x.smd
 expect_contains "SMD to SMD" "already an SMD file" "$ERR"
-for args in "plain genesis.bin x.bin" "smd lorom.smc x.smd" "smd g2.bin g2.bin"; do
-  # shellcheck disable=SC2086
-  q 1 convert --to $args
-done
+q_all 1 "convert --to plain genesis.bin x.bin" "convert --to smd lorom.smc x.smd" "convert --to smd g2.bin g2.bin"
 check "no output for refusals" test ! -e x.smd -a ! -e x.bin
 expect_same_file "IN untouched" genesis.bin g2.bin
 
-# Output that cannot be written is a failure.
-for args in "info lorom.smc" "info --json lorom.smc"; do
-  # shellcheck disable=SC2086
-  "$QUILLON" $args >/dev/full 2>full.err
-  expect_eq "$args to a full disk: exit status" 1 $?
-  expect_contains "$args to a full disk: message" "standard output could not be written completely" "$(cat full.err)"
-done
+expect_full_disk_fails "info lorom.smc" "info --json lorom.smc"
 
 # Inputs that are not regular files are refused at once, also as companions.
-mkfifo fifo.smc && mkdir -p fifocomp dir.smc && cp lorom.smc fifocomp/ && mkfifo fifocomp/lorom.srm
+mkdir -p fifocomp dir.smc && cp lorom.smc fifocomp/ && mkfifo fifocomp/lorom.srm
 for input in fifo.smc dir.smc /dev/zero; do
   OUT=$(timeout 10 "$QUILLON" info "$input" 2>&1)
   expect_eq "info $input: refused, without waiting" 1 $?
@@ -169,8 +160,6 @@ for input in fifo.smc dir.smc /dev/zero; do
 done
 OUT=$(timeout 10 "$QUILLON" info fifocomp/lorom.smc)
 expect_eq "a FIFO beside the ROM is no companion, and no wait" "0 $LOROM" "$? $OUT"
-q 1 patch lorom.smc fifo.smc fifo.out
-expect_contains "a FIFO as PATCH" "fifo.smc: is a FIFO" "$ERR"
 
 # OUT: a link is written through and kept, a FIFO or device refused, the mode kept.
 cp lorom.smc target.smc && chmod 640 target.smc && ln -s target.smc out-link.smc
@@ -195,26 +184,5 @@ for out in out.fifo device-link.smc dir.smc; do
 done
 check "the FIFO, the link and the device are kept" test -p out.fifo -a -L device-link.smc -a -c /dev/null
 expect_eq "no temporary file beside refused outputs" "" "$(ls -a | grep -E '^(out\.fifo|device-link\.smc|dir\.smc)\.')"
-
-# The common extension: a three-byte size after "EOF" shortens OUT, never lengthens it.
-python3 -c "
-import struct
-rec = struct.pack('>I', 0x210)[1:] + struct.pack('>H', 4) + b'ABCD'
-open('trunc.ips', 'wb').write(b'PATCH' + rec + b'EOF' + struct.pack('>I', 512 + 0x20000)[1:])
-open('grow.ips', 'wb').write(b'PATCH' + rec + b'EOF' + struct.pack('>I', 0xFFFFFF)[1:])
-open('cutrec.ips', 'wb').write(b'PATCH' + rec[:7] + b'EOF')"
-q 0 patch lorom.smc trunc.ips trunc.smc
-expect_py "patched, then cut to the size after EOF (it counts with the copier header)" \
-  "$(patched lorom.smc trunc.smc "a[0x210:0x214] = b'ABCD'; del a[512 + 0x20000:]")"
-q 0 patch plain.sfc trunc.ips trunc.sfc
-expect_py "the same data size for an image without copier header" \
-  "$(patched plain.sfc trunc.sfc "a[0x10:0x14] = b'ABCD'; del a[0x20000:]")"
-q 0 patch lorom.smc grow.ips grow.smc
-expect_py "a larger size never lengthens OUT" "$(patched lorom.smc grow.smc "a[0x210:0x214] = b'ABCD'")"
-q 1 --device smd patch genesis.smd trunc.ips trunc.smd
-expect_contains "an SMD file is not cut into part of a block" "convert --to plain" "$ERR"
-q 1 patch lorom.smc cutrec.ips cut.smc
-expect_contains "a record cut by EOF is refused, not half applied" "damaged IPS patch" "$ERR"
-check "no OUT for refused patches" test ! -e trunc.smd -a ! -e cut.smc
 
 finish
