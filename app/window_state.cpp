@@ -13,10 +13,14 @@ namespace {
 
 // The Device and Port items are numbered like the values they select.
 int DeviceItem(std::uint8_t device) { return IDM_DEVICE_SWC + device; }
-int PortItem(std::uint8_t port) { return IDM_LPT1 + port - 1; }
+int PortItem(std::uint8_t port) {
+  if (port == kBridgeChoice) return IDM_PORT_BRIDGE;
+  if (port == kOtherAddressChoice) return IDM_PORT_OTHER_ADDRESS;
+  return IDM_LPT1 + port - 1;
+}
 
 bool IsDevice(std::uint8_t device) { return device == kDeviceSwc || device == kDeviceSmd; }
-bool IsPort(std::uint8_t port) { return port >= 1 && port <= 3; }
+bool IsPort(std::uint8_t port) { return IsPortChoice(port); }
 
 void ClearSlotsAndFields() {
   for (const SlotInfo& slot : SlotTable()) slot.path->clear();

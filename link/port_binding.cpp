@@ -12,12 +12,29 @@ namespace ql {
 namespace {
 
 constexpr const char* kLinkCaption = "SWC Interface";
+constexpr const char* kBridgeCaption = "USB Bridge";
+// The bridge reproduces LPT1's registers; its back end addresses them by offset.
+constexpr std::uint16_t kBridgeBase = 0x378;
+
+enum class PortKind { Parallel, Bridge };
+
+PortKind KindOf(unsigned port) { return port == kBridgeChoice ? PortKind::Bridge : PortKind::Parallel; }
 constexpr const char* kDriverFailureText =
     "Could not install IO driver.\nTry disabling IO.SYS by opening a Command Prompt and entering \"net stop io.sys\"";
 
-PortLibraryLoader& Loader() {
-  static PortLibraryLoader loader;
-  return loader;
+PortLibraryLoader& Loader(PortKind kind) {
+  static PortLibraryLoader parallel, bridge;
+  return kind == PortKind::Bridge ? bridge : parallel;
+}
+
+std::uint16_t& OtherBase() {
+  static std::uint16_t base = 0;
+  return base;
+}
+
+PortKind& BoundKind() {
+  static PortKind kind = PortKind::Parallel;
+  return kind;
 }
 
 // Owns the loaded library; link_state::boundPort points into it.
@@ -41,14 +58,17 @@ void MeasureCounter() {
   }
 }
 
-// Loads the library and checks its driver; false after showing why not.
-bool LoadPortLibrary() {
+// Loads the library (or connects the bridge) and checks its driver; false
+// after showing why not.
+bool LoadPortLibrary(PortKind kind) {
   std::string failure;
   std::unique_ptr<PortIo> library;
-  if (Loader()) library = Loader()(failure);
+  if (Loader(kind)) library = Loader(kind)(failure);
   if (!library) {
-    if (failure.empty()) failure = PortLibraryLoadFailureText();
-    UI().ShowMessage(failure, kLinkCaption, MessageIcon::Stop);
+    if (failure.empty()) {
+      failure = kind == PortKind::Bridge ? "This program has no way to reach a USB bridge." : PortLibraryLoadFailureText();
+    }
+    UI().ShowMessage(failure, kind == PortKind::Bridge ? kBridgeCaption : kLinkCaption, MessageIcon::Stop);
     return false;
   }
   if (library->IsDriverInstalled() == 0) {
@@ -56,12 +76,46 @@ bool LoadPortLibrary() {
     return false;  // the library is released here, nothing of it kept
   }
   Library() = std::move(library);
+  BoundKind() = kind;
   link_state::boundPort = Library().get();
   link_state::boundChannel = dynamic_cast<ByteChannel*>(Library().get());
   return true;
 }
 
+// Leaves the lines as exit does, then lets go of the library or the bridge.
+void ParkAndUnbind() {
+  PortIo& port = *Library();
+  port.PortOut(static_cast<std::uint16_t>(link_state::lptBase + kDataRegister), 0x00);
+  port.PortOut(static_cast<std::uint16_t>(link_state::lptBase + kControlRegister), 0x0C);
+  Unbind();
+}
+
+bool SetChoiceBase(unsigned port) {
+  if (port == kBridgeChoice) {
+    link_state::lptBase = kBridgeBase;
+    return true;
+  }
+  if (port == kOtherAddressChoice) {
+    if (OtherBase() == 0) return false;
+    link_state::lptBase = OtherBase();
+    return true;
+  }
+  return SetLptBase(port);
+}
+
 }  // namespace
+
+bool SetOtherPortBase(std::uint32_t base) {
+  if (!IsOtherPortBase(base)) return false;
+  OtherBase() = static_cast<std::uint16_t>(base);
+  return true;
+}
+
+std::uint16_t OtherPortBase() { return OtherBase(); }
+
+bool IsPortChoice(unsigned port) {
+  return (port >= 1 && port <= kBridgeChoice) || (port == kOtherAddressChoice && OtherBase() != 0);
+}
 
 bool SetLptBase(unsigned port) {
   switch (port) {
@@ -83,8 +137,11 @@ bool SetLptBase(unsigned port) {
 }
 
 bool InitPortDriver(unsigned port) {
-  if (!SetLptBase(port)) return false;
-  if (!Library() && !LoadPortLibrary()) return false;
+  const PortKind kind = KindOf(port);
+  // The old port is parked on its own base before the base moves.
+  if (Library() && BoundKind() != kind && IsPortChoice(port)) ParkAndUnbind();
+  if (!SetChoiceBase(port)) return false;
+  if (!Library() && !LoadPortLibrary(kind)) return false;
   // A bound library is never reloaded; only the port and the counter change.
   MeasureCounter();
   return true;
@@ -93,14 +150,11 @@ bool InitPortDriver(unsigned port) {
 bool EnsureLinkReady() { return LinkOpen() || InitPortDriver(SelectedLpt); }
 
 void ShutdownPortDriver() {
-  if (!Library()) return;
-  PortIo& port = *Library();
-  port.PortOut(static_cast<std::uint16_t>(link_state::lptBase + kDataRegister), 0x00);
-  port.PortOut(static_cast<std::uint16_t>(link_state::lptBase + kControlRegister), 0x0C);
-  Unbind();
+  if (Library()) ParkAndUnbind();
 }
 
-void SetPortLibraryLoader(PortLibraryLoader loader) { Loader() = std::move(loader); }
+void SetPortLibraryLoader(PortLibraryLoader loader) { Loader(PortKind::Parallel) = std::move(loader); }
+void SetBridgeLoader(PortLibraryLoader loader) { Loader(PortKind::Bridge) = std::move(loader); }
 
 std::string PortLibraryLoadFailureText() {
   return "Could not load IO.DLL\nThis file is used to communicate with your copier.\n"
@@ -116,6 +170,7 @@ void ResetPortBinding() {
   Unbind();
   link_state::lptBase = 0;
   link_state::ticksPerMs = 0;
+  OtherBase() = 0;
 }
 
 }  // namespace ql

@@ -17,10 +17,21 @@ namespace ql::bridge {
 // Arduino restarts through its bootloader when the port opens).
 constexpr int kHelloBudgetMs = 3000;
 
+// Why a bridge could not be connected, for callers that word it their own way.
+enum class BridgeFailure {
+  None,
+  Silent,         // nothing answered the HELLO
+  Foreign,        // something answered, not as our bridge
+  OtherProtocol,  // our bridge with firmware of another protocol version
+  LineFailed,     // the serial device failed, or the board stopped answering after the HELLO
+};
+
 // Talks to the board on an open line: HELLO until it answers, then the baud
-// rate. nullptr and a message when it is not our bridge or does not answer.
+// rate. nullptr and a message when it is not our bridge or does not answer;
+// `failure`, when given, gets the kind (and `protocol` the version it spoke).
 std::unique_ptr<BridgePort> ConnectBridge(std::unique_ptr<SerialLine> line, std::uint32_t baud, std::string& error,
-                                          int helloBudgetMs = kHelloBudgetMs);
+                                          int helloBudgetMs = kHelloBudgetMs, BridgeFailure* failure = nullptr,
+                                          unsigned* protocol = nullptr);
 
 // Opens DEVICE, or with an empty name the first /dev/ttyUSB* or /dev/ttyACM*
 // that answers as a bridge.

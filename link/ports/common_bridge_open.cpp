@@ -58,7 +58,10 @@ bool IsOurs(const Frame& hello) {
 }  // namespace
 
 std::unique_ptr<BridgePort> ConnectBridge(std::unique_ptr<SerialLine> line, std::uint32_t baud, std::string& error,
-                                          int helloBudgetMs) {
+                                          int helloBudgetMs, BridgeFailure* failure, unsigned* protocol) {
+  BridgeFailure ignored = BridgeFailure::None;
+  BridgeFailure& kind = failure != nullptr ? *failure : ignored;
+  kind = BridgeFailure::LineFailed;  // until a better reason is known
   const std::string device = line->Name();
   line->DiscardInput();
   auto wire = std::make_unique<BridgeWire>(std::move(line));
@@ -70,15 +73,19 @@ std::unique_ptr<BridgePort> ConnectBridge(std::unique_ptr<SerialLine> line, std:
   }
   if (answer == Hello::Silent) {
     // Bytes that never made a frame of ours: something else is listening there.
-    error = sink.corrupt > 0 || sink.frames > 0 || wire->SkippedBytes() > 0 ? ForeignDeviceText(device)
-                                                                            : SilentBridgeText(device, helloBudgetMs);
+    const bool foreign = sink.corrupt > 0 || sink.frames > 0 || wire->SkippedBytes() > 0;
+    kind = foreign ? BridgeFailure::Foreign : BridgeFailure::Silent;
+    error = foreign ? ForeignDeviceText(device) : SilentBridgeText(device, helloBudgetMs);
     return nullptr;
   }
   if (!IsOurs(sink.hello)) {
+    kind = BridgeFailure::Foreign;
     error = ForeignDeviceText(device);
     return nullptr;
   }
   if (sink.hello.payload[4] != QLBR_PROTOCOL_VERSION) {
+    kind = BridgeFailure::OtherProtocol;
+    if (protocol != nullptr) *protocol = sink.hello.payload[4];
     error = OtherProtocolText(device, sink.hello.payload[4]);
     return nullptr;
   }
@@ -122,6 +129,7 @@ std::unique_ptr<BridgePort> ConnectBridge(std::unique_ptr<SerialLine> line, std:
     return nullptr;
   }
   wire->BoardIdle();
+  kind = BridgeFailure::None;
   return std::make_unique<BridgePort>(std::move(wire), info);
 }
 

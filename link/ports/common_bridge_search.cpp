@@ -1,54 +1,46 @@
-#include <algorithm>
-
+// Opening the USB bridge on a named serial device, or on the first of the
+// system's serial devices that answers as one.
 #include "bridge/protocol/quillon_bridge.h"
-#include "link/ports/bridge_search.h"
+#include "link/ports/bridge_open.h"
 #include "link/ports/bridge_text.h"
+#include "link/ports/serial_line.h"
 
 namespace ql::bridge {
+namespace {
 
-BridgeSearch SearchBridge(const std::string& remembered, const std::vector<std::string>& candidates,
-                          const BridgeConnector& connect) {
-  std::vector<std::string> order;
-  if (!remembered.empty()) order.push_back(remembered);
-  for (const std::string& device : candidates) {
-    if (std::find(order.begin(), order.end(), device) == order.end()) order.push_back(device);
+#ifdef _WIN32
+constexpr const char* kNoCandidatesText =
+    "No USB bridge found: Windows lists no COM port. Plug the bridge in, or name its port: --port bridge:COM5";
+#else
+constexpr const char* kNoCandidatesText =
+    "No USB bridge found: no /dev/ttyUSB* or /dev/ttyACM* device exists. Plug the bridge in, or name its "
+    "device: --port bridge:/dev/ttyUSB0";
+#endif
+
+}  // namespace
+
+std::unique_ptr<PortIo> OpenBridgePort(const std::string& device, std::uint32_t baud, std::string& error) {
+  if (!device.empty()) {
+    auto line = OpenSerialLine(device, QLBR_DEFAULT_BAUD, error);
+    if (!line) return nullptr;
+    return ConnectBridge(std::move(line), baud, error);
   }
-  BridgeSearch found;
-  std::string oldFirmwareDevice;
-  unsigned oldFirmwareProtocol = 0;
-  for (const std::string& device : order) {
-    BridgeFailure failure = BridgeFailure::None;
-    unsigned protocol = 0;
-    if (auto port = connect(device, failure, protocol)) {
-      found.port = std::move(port);
-      found.device = device;
-      return found;
-    }
-    if (failure == BridgeFailure::OtherProtocol && oldFirmwareDevice.empty()) {
-      oldFirmwareDevice = device;
-      oldFirmwareProtocol = protocol;
-    }
+  const std::vector<std::string> candidates = BridgeCandidates();
+  if (candidates.empty()) {
+    error = kNoCandidatesText;
+    return nullptr;
   }
-  // A board with other firmware is the likelier story than an unplugged one.
-  found.message = oldFirmwareDevice.empty() ? NoBridgeAnswersText(order)
-                                            : WrongFirmwareText(oldFirmwareDevice, oldFirmwareProtocol);
-  return found;
-}
-
-std::string NoBridgeAnswersText(const std::vector<std::string>& tried) {
-  std::string ports;
-  for (const std::string& device : tried) ports += (ports.empty() ? "" : ", ") + device;
-  return Cat(tried.empty() ? std::string("No USB bridge answers: Windows lists no serial port.")
-                           : Cat("No USB bridge answers on the serial ports of this PC (", ports, ")."),
-             "\nPlug the bridge into a USB port, wait until Windows has set it up, and try again. Boards with an FTDI "
-             "or CH340 USB chip need no driver beyond what Windows installs by itself.");
-}
-
-std::string WrongFirmwareText(const std::string& device, unsigned protocol) {
-  return Cat("The board on ", device, " answers with bridge protocol version ", protocol, "; this program speaks version ",
-             QLBR_PROTOCOL_VERSION, ".\nFlash the bridge firmware of this release onto the board with avrdude:\n",
-             "avrdude -c arduino -p m328p -P ", device, " -b 115200 -D -U flash:w:quillon-bridge.hex:i\n",
-             "(a Nano with the old bootloader takes -b 57600).");
+  std::string reasons;
+  for (const std::string& candidate : candidates) {
+    std::string why;
+    auto line = OpenSerialLine(candidate, QLBR_DEFAULT_BAUD, why);
+    if (line) {
+      if (auto port = ConnectBridge(std::move(line), baud, why)) return port;
+    }
+    reasons += "\n  " + why;
+  }
+  error = Cat("No USB bridge found among the serial devices:", reasons);
+  return nullptr;
 }
 
 }  // namespace ql::bridge
