@@ -7,11 +7,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "bridge/protocol/quillon_bridge.h"
@@ -168,13 +168,10 @@ std::vector<WireEvent> SimSession::WireLog(bool withReads) const {
   std::ifstream in(folder_ / "wire.log");
   std::vector<WireEvent> events;
   for (std::string line; std::getline(in, line);) {
-    std::istringstream fields(line);
     WireEvent event;
-    std::string value;
-    std::string count;
-    fields >> event.micros >> event.kind >> value >> count;
-    event.value = static_cast<std::uint8_t>(std::stoul(value, nullptr, 16));
-    if (count.size() > 1) event.count = std::stoull(count.substr(1));
+    unsigned value = 0;
+    std::sscanf(line.c_str(), "%" SCNu64 " %c %x x%" SCNu64, &event.micros, &event.kind, &value, &event.count);
+    event.value = static_cast<std::uint8_t>(value);
     if (event.kind == 'S' && !withReads) continue;
     // A run of reads may be cut in two where the log was written out.
     if (!events.empty() && event.kind == 'S' && events.back().kind == 'S' && events.back().value == event.value)
