@@ -1,13 +1,12 @@
-// Frames of the bridge's serial protocol, its opening, and the port argument
-// that names it.
+// Frames of the bridge's serial protocol and its opening.
+#include "link/ports/bridge_frames.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "bridge/protocol/quillon_bridge.h"
-#include "link/ports/bridge_frames.h"
 #include "link/ports/bridge_open.h"
-#include "link/ports/port_argument.h"
 #include "tests/link/fake_bridge_board.h"
 #include "tests/link/link_fixture.h"
 
@@ -114,7 +113,11 @@ TEST(BridgeOpening, TheGreetingDecidesWhatAnswers) {
        bridge::ForeignDeviceText(device)},
       {"another device talking", [](FakeBridgeBoard& b) { b.chatter = "$GPGGA,123519,4807.038,N*47\r\n"; },
        bridge::ForeignDeviceText(device)},
-      {"too short", [](FakeBridgeBoard& b) { b.helloReply = {'Q', 'L', 'B', 'R'}; }, bridge::ForeignDeviceText(device)},
+      {"too short",
+       [](FakeBridgeBoard& b) {
+         b.helloReply = {'Q', 'L', 'B', 'R'};
+       },
+       bridge::ForeignDeviceText(device)},
       {"protocol 2", [](FakeBridgeBoard& b) { b.helloReply = {'Q', 'L', 'B', 'R', 2, 2, 0, 0, 4}; },
        bridge::OtherProtocolText(device, 2)},
       {"unplugged", [](FakeBridgeBoard& b) { b.gone = true; },
@@ -135,46 +138,12 @@ TEST(BridgeOpening, TheGreetingDecidesWhatAnswers) {
                 "USB bridge on /dev/ttyFAKE0: firmware 1.0, protocol 1, 1000000 baud, receive window 700 bytes");
     }
   }
-  for (const std::string& text : {bridge::SilentBridgeText(device, 50), bridge::ForeignDeviceText(device),
-                                  bridge::OtherProtocolText(device, 2)})
+  for (const std::string& text :
+       {bridge::SilentBridgeText(device, 50), bridge::ForeignDeviceText(device), bridge::OtherProtocolText(device, 2)})
     EXPECT_NE(text.find("make bridge, then scripts/flash-bridge /dev/ttyFAKE0"), std::string::npos) << text;
   std::string error;
   EXPECT_EQ(bridge::OpenBridgePort("/dev/ttyQUILLON-NONE", QLBR_DEFAULT_BAUD, error), nullptr);
   EXPECT_NE(error.find("Cannot open /dev/ttyQUILLON-NONE: no such device."), std::string::npos) << error;
-}
-
-TEST(BridgeOpening, PortArgumentsOfTheBridge) {
-  const struct {
-    const char* text;
-    std::string device;  // "!" + the start of the message for a refusal
-    std::uint32_t baud;
-  } rows[] = {
-      {"bridge", "", 1000000},
-      {"BRIDGE", "", 1000000},
-      {"bridge:/dev/ttyUSB0", "/dev/ttyUSB0", 1000000},
-      {"bridge:/dev/ttyACM1,baud=2000000", "/dev/ttyACM1", 2000000},
-      {"bridge,baud=500000", "", 500000},
-      {"bridge,baud=115200", "!Bad bridge option 'baud=115200'", 0},
-      {"bridge:/dev/ttyUSB0,speed=1", "!Bad bridge option 'speed=1'", 0},
-      {"bridge,baud=99999999999", "!Bad bridge option", 0},
-      {"bridge:", "!Bad bridge port 'bridge:'", 0},
-      {"bridges", "!Unknown port 'bridges'", 0},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.text);
-    PortArgument argument;
-    std::string error;
-    const bool parsed = ParsePortArgument(row.text, argument, error);
-    if (row.device.rfind('!', 0) == 0) {
-      EXPECT_FALSE(parsed);
-      EXPECT_EQ(error.rfind(row.device.substr(1), 0), 0u) << error;
-      continue;
-    }
-    ASSERT_TRUE(parsed) << error;
-    EXPECT_EQ(argument.kind, PortArgument::Kind::Bridge);
-    EXPECT_EQ(argument.bridgeDevice, row.device);
-    EXPECT_EQ(argument.baud, row.baud);
-  }
 }
 
 }  // namespace

@@ -108,6 +108,8 @@ std::string Parse(const std::string& text) {
   if (!ParsePortArgument(text, argument, error)) return error;
   if (argument.kind == PortArgument::Kind::Lpt) return "lpt " + std::to_string(argument.lpt);
   if (argument.kind == PortArgument::Kind::DeviceFile) return "file " + argument.devicePath;
+  if (argument.kind == PortArgument::Kind::Bridge)
+    return "bridge " + argument.bridgeDevice + "@" + std::to_string(argument.baud);
   char base[8];
   std::snprintf(base, sizeof base, "0x%04X", argument.base);
   return std::string("io ") + base;
@@ -122,16 +124,33 @@ TEST(PortArgument, ArgumentsAndTheMessagesOfPortsThatDoNotOpen) {
   const std::string bad = "': give a nonzero base from 0x0001 to 0xFFFD, such as 0x378 or 0xD010";
   const std::string unknown = "': use lpt1, lpt2, lpt3, /dev/parportN or 0xHHHH (the port's base address)";
   const std::pair<const char*, const char*> accepted[] = {
-      {"lpt1", "lpt 1"},      {"LPT2", "lpt 2"},
-      {"Lpt3", "lpt 3"},      {"/dev/parport12", "file /dev/parport12"},
-      {"0x378", "io 0x0378"}, {"0xd010", "io 0xD010"},
-      {"0X3bc", "io 0x03BC"}, {"0xFFFD", "io 0xFFFD"},
-      {"0x1", "io 0x0001"}};
+      {"lpt1", "lpt 1"},
+      {"LPT2", "lpt 2"},
+      {"Lpt3", "lpt 3"},
+      {"/dev/parport12", "file /dev/parport12"},
+      {"0x378", "io 0x0378"},
+      {"0xd010", "io 0xD010"},
+      {"0X3bc", "io 0x03BC"},
+      {"0xFFFD", "io 0xFFFD"},
+      {"0x1", "io 0x0001"},
+      {"bridge", "bridge @1000000"},
+      {"BRIDGE", "bridge @1000000"},
+      {"bridge,baud=500000", "bridge @500000"},
+      {"bridge:/dev/ttyUSB0", "bridge /dev/ttyUSB0@1000000"},
+      {"bridge:/dev/ttyACM1,baud=2000000", "bridge /dev/ttyACM1@2000000"}};
   for (const auto& [text, parsed] : accepted) EXPECT_EQ(Parse(text), parsed);
   for (std::string text : {"0x", "0x0", "0xFFFE", "0x10000", "0x37G", "0x-378"})
     EXPECT_EQ(Parse(text), "Bad port address '" + text + bad);
-  for (std::string text : {"", "lpt0", "lpt4", "lpt12", "com1", "888", "/dev/parport", "/dev/parportx", "/dev/lp0"})
+  for (std::string text :
+       {"", "lpt0", "lpt4", "lpt12", "com1", "888", "/dev/parport", "/dev/parportx", "/dev/lp0", "bridges"})
     EXPECT_EQ(Parse(text), "Unknown port '" + text + unknown);
+  const std::pair<std::string, std::string> badBridgeOptions[] = {{"bridge,baud=115200", "baud=115200"},
+                                                                  {"bridge:/dev/ttyUSB0,speed=1", "speed=1"},
+                                                                  {"bridge,baud=99999999999", "baud=99999999999"}};
+  for (const auto& [text, option] : badBridgeOptions)
+    EXPECT_EQ(Parse(text),
+              "Bad bridge option '" + option + "' in '" + text + "': use baud=250000, 500000, 1000000 or 2000000");
+  EXPECT_EQ(Parse("bridge:"), "Bad bridge port 'bridge:': use bridge, bridge:DEVICE or either with ,baud=N");
   const std::string p0 = "/dev/parport0", eio = std::strerror(EIO);
   const std::pair<std::string, std::string> rows[] = {
       // a message and what it must say
