@@ -4,33 +4,29 @@
 # a second one ends the process at once.
 source "$(dirname "$0")/assertions.bash" "$@"
 
-# start FILE ARGS...: starts a download in the background (PID) and waits up to
-# 5 s until FILE exists: the download has answered its save dialog and started.
+# start UNTIL ARGS...: starts the program in the background (PID) and waits up
+# to 30 s until the shell command UNTIL succeeds.
 start() {
   "$QUILLON" "${@:2}" 2>"$WORK/start.err" &
   PID=$!
-  for _ in $(seq 1 100); do
-    [ -e "$1" ] && return
-    sleep 0.05
+  for _ in $(seq 300); do
+    eval "$1" && return
+    sleep 0.1
   done
-  check "the download never created $1" false
+  check "never: $1" false
 }
 
-# Waits up to $1 seconds for PID and checks its exit status 130; a process still
-# running then is killed and counts as a failure, so a lost Ctrl+C cannot hang the test.
-expect_cancelled_within() {
-  for _ in $(seq 1 $(($1 * 10))); do
+# cancel SECONDS: Ctrl+C to PID, which must end with exit status 130 within
+# SECONDS; one still running then is killed, so a lost Ctrl+C cannot hang the test.
+cancel() {
+  kill -INT "$PID"
+  for _ in $(seq $(($1 * 10))); do
     kill -0 "$PID" 2>/dev/null || break
     sleep 0.1
   done
-  if kill -0 "$PID" 2>/dev/null; then
-    kill -KILL "$PID"
-    wait "$PID" 2>/dev/null
-    check "still running $1 s after Ctrl+C" false
-    return
-  fi
+  kill -0 "$PID" 2>/dev/null && kill -KILL "$PID"
   wait "$PID"
-  expect_eq "exit status after Ctrl+C" 130 $?
+  expect_eq "exit status within $1 s of Ctrl+C" 130 $?
 }
 
 RTS_HEADER_PY="bytes(8) + bytes([0xAA, 0xBB, 8]) + bytes(501)"
@@ -38,9 +34,8 @@ RTS_HEADER_PY="bytes(8) + bytes([0xAA, 0xBB, 8]) + bytes(501)"
 # Each step of the handshake is 1 ms late: one 8 KB page takes about 16 s, so
 # wherever the Ctrl+C lands (in the signature probe or inside the first page,
 # on a busy machine) the cancel is noticed at the next page boundary.
-start partial.rts --port "sim:fault=slow:1,state=$PWD/one" --trace one.trace download rts partial.rts
-kill -INT $PID
-expect_cancelled_within 45
+start "[ -e partial.rts ]" --port "sim:fault=slow:1,state=$PWD/one" --trace one.trace download rts partial.rts
+cancel 45
 expect_py "one Ctrl+C: the partial file is kept, the header and whole pages only" "
 d = open('partial.rts','rb').read()
 print(d[:512] == $RTS_HEADER_PY and (len(d) - 512) % 8192 == 0 and len(d) < 512 + 32 * 8192)"
@@ -49,37 +44,24 @@ print(d[:512] == $RTS_HEADER_PY and (len(d) - 512) % 8192 == 0 and len(d) < 512 
 expect_py "the port was released (emulator state saved)" "import os; print(os.path.getsize('one/sram.bin') == 32768)"
 expect_py "the trace was flushed" "d = open('one.trace','rb').read(); print(d.startswith(b'> D5 AA 96') and d.endswith(b'\\n'))"
 
-start twice.rts --progress --port sim:fault=slow:5 download rts twice.rts
 # The first page has begun once its progress line is out (a busy machine may
 # take over a second for the signature probe before it).
-for _ in $(seq 1 300); do
-  grep -q "Real-time 0/" "$WORK/start.err" && break
-  sleep 0.1
-done
+start "grep -q 'Real-time 0/' '$WORK/start.err'" --progress --port sim:fault=slow:5 download rts twice.rts
 sleep 0.5
 kill -INT $PID
 sleep 0.3
 check "the first Ctrl+C does not end the process inside a block" kill -0 $PID
-kill -INT $PID
-expect_cancelled_within 2
+cancel 2
 expect_py "two Ctrl+C: the file written so far is kept" "print(open('twice.rts','rb').read()[:512] == $RTS_HEADER_PY)"
 
-# A trace onto a FIFO nobody reads waits for its reader once the files are
-# loaded; the first Ctrl+C ends that wait and the command.
+# A trace or a download onto a FIFO nobody reads waits for its reader once the
+# files are loaded; the first Ctrl+C ends that wait and the command.
 "$MAKE_ROM" snes --copier-header lorom.smc
-mkfifo unread.trace
-"$QUILLON" --port "sim:state=$PWD/unread" --trace unread.trace run lorom.smc 2>/dev/null &
-PID=$!
-sleep 0.5
-kill -INT $PID
-expect_cancelled_within 5
+mkfifo unread.trace unread.srm
+start "sleep 0.5" --port "sim:state=$PWD/unread" --trace unread.trace run lorom.smc
+cancel 5
 check "nothing reached the copier" test ! -e unread
-# The same for a download into a FIFO nobody reads.
-mkfifo unread.srm
-"$QUILLON" --port sim download sram unread.srm 2>/dev/null &
-PID=$!
-sleep 0.5
-kill -INT $PID
-expect_cancelled_within 5
+start "sleep 0.5" --port sim download sram unread.srm
+cancel 5
 
 finish
