@@ -14,17 +14,9 @@ namespace ql {
 namespace {
 
 using testing::Bytes;
+using testing::Pattern;
 
 constexpr std::size_t kMbit = 131072;
-
-Bytes Filler(std::size_t size, std::uint32_t seed) {
-  Bytes bytes(size);
-  for (auto& b : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    b = static_cast<std::uint8_t>(seed >> 16);
-  }
-  return bytes;
-}
 
 // Where a cartridge of `size` bytes answers address `address`: the highest
 // address bit that lies beyond the chip is dropped, and the chip is split
@@ -62,7 +54,7 @@ std::uint16_t DecodedSum(const Bytes& image) {
 // A Super NES image with a valid header whose checksum is right: the pair is
 // summed as 0xFFFF and 0x0000, which any checksum and its complement also sum to.
 Bytes SnesDump(std::size_t size, bool hiRom) {
-  Bytes rom = Filler(size, static_cast<std::uint32_t>(size) + hiRom);
+  Bytes rom = Pattern(size, static_cast<std::uint32_t>(size) + hiRom);
   const std::size_t at = hiRom ? 0xFFC0 : 0x7FC0;
   testing::PutSnesHeader(rom, at);
   rom[at + SnesField::ChecksumComplement] = rom[at + SnesField::ChecksumComplement + 1] = 0xFF;
@@ -75,14 +67,7 @@ Bytes SnesDump(std::size_t size, bool hiRom) {
   return rom;
 }
 
-struct SnesCase {
-  std::size_t size;
-  bool hiRom;
-};
-
-void PrintTo(const SnesCase& c, std::ostream* os) { *os << c.size << " bytes, " << (c.hiRom ? "HiROM" : "LoROM"); }
-
-class SnesDumpChecksum : public ::testing::TestWithParam<SnesCase> {};
+class SnesDumpChecksum : public ::testing::TestWithParam<std::tuple<std::size_t, bool>> {};
 
 TEST_P(SnesDumpChecksum, AgreesWithTheHeaderAndCatchesOneChangedByte) {
   const auto [size, hiRom] = GetParam();
@@ -109,16 +94,16 @@ TEST_P(SnesDumpChecksum, AgreesWithTheHeaderAndCatchesOneChangedByte) {
   EXPECT_FALSE(bad.checksum->Agrees());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, SnesDumpChecksum,
-    ::testing::Values(SnesCase{1 * kMbit, false}, SnesCase{1 * kMbit, true}, SnesCase{3 * kMbit, false},
-                      SnesCase{3 * kMbit, true}, SnesCase{10 * kMbit, false}, SnesCase{10 * kMbit, true},
-                      SnesCase{12 * kMbit, false}, SnesCase{12 * kMbit, true}, SnesCase{20 * kMbit, false},
-                      SnesCase{20 * kMbit, true}, SnesCase{24 * kMbit, false}, SnesCase{24 * kMbit, true},
-                      SnesCase{48 * kMbit, false}, SnesCase{48 * kMbit, true},
-                      // The part beyond the power of two is itself not one (8 + 2 + 1, and ragged bytes).
-                      SnesCase{11 * kMbit, false}, SnesCase{0x10000 + 0x6000 + 0x123, true}),
-    [](const auto& info) { return std::to_string(info.param.size) + (info.param.hiRom ? "_HiROM" : "_LoROM"); });
+// 11 Mbit and the ragged size: the part beyond the power of two is itself not one (8 + 2 + 1, and ragged bytes).
+INSTANTIATE_TEST_SUITE_P(Sizes, SnesDumpChecksum,
+                         ::testing::Combine(::testing::Values(1 * kMbit, 3 * kMbit, 10 * kMbit, 11 * kMbit, 12 * kMbit,
+                                                              20 * kMbit, 24 * kMbit, 48 * kMbit,
+                                                              std::size_t{0x10000 + 0x6000 + 0x123}),
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::to_string(std::get<0>(info.param)) +
+                                  (std::get<1>(info.param) ? "_HiROM" : "_LoROM");
+                         });
 
 TEST(SnesDumpChecksum, SmallImagesFollowTheSameRule) {
   const Bytes three = {1, 2, 3};        // 1 2 3 3
@@ -132,7 +117,7 @@ TEST(SnesDumpChecksum, SmallImagesFollowTheSameRule) {
 
 TEST(SnesDumpChecksum, CopierHeaderIsNotSummedAndNotInThePlainData) {
   const Bytes rom = SnesDump(3 * kMbit, true);
-  Bytes file = testing::Cat(testing::CopierHeader(4), rom);
+  Bytes file = testing::Cat({testing::CopierHeader(4), rom});
   file[100] = 0x77;  // copier header bytes must not count
   const DumpAnalysis a = AnalyseDump(file, "game.smc", kDeviceSwc);
   ASSERT_TRUE(a.checksum.has_value());
@@ -150,7 +135,7 @@ std::uint16_t HalvesSum(const Bytes& plain) {
 }
 
 Bytes GenesisDump(std::size_t size) {
-  Bytes rom = Filler(size, 7);
+  Bytes rom = Pattern(size, 7);
   const auto header = testing::GenesisHeader();
   std::copy(header.begin(), header.end(), rom.begin() + 0x100);
   const std::uint16_t sum = HalvesSum(rom);
@@ -161,26 +146,22 @@ Bytes GenesisDump(std::size_t size) {
 
 TEST(GenesisDumpChecksum, PlainAndSmdFilesOfOneImageAgree) {
   for (const std::size_t size : {std::size_t{0x200}, std::size_t{0x40000}, std::size_t{0x40001}}) {
-    SCOPED_TRACE(size);
     const Bytes rom = GenesisDump(size);
+    // An SMD file holds whole 16 KB blocks; its plain data is the image padded to them.
+    const Bytes padded = testing::Cat({rom, testing::Fill(testing::Interleaved(rom).size() - size)});
     EXPECT_EQ(GenesisImageChecksum(rom), HalvesSum(rom));
-    const DumpAnalysis plain = AnalyseDump(rom, "game.bin", kDeviceSwc);
-    ASSERT_EQ(plain.kind, FileKind::Rom);
-    EXPECT_EQ(plain.device, kDeviceSmd);
-    EXPECT_FALSE(plain.hasCopierHeader);
-    ASSERT_TRUE(plain.checksum.has_value());
-    EXPECT_TRUE(plain.checksum->Agrees());
-    EXPECT_EQ(plain.checksum->computed, HalvesSum(rom));
-    EXPECT_EQ(plain.plainData, rom);
+    for (const bool smd : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << size << (smd ? " SMD" : " plain"));
+      const DumpAnalysis a = AnalyseDump(smd ? testing::ToSmd(rom) : rom, smd ? "game.smd" : "game.bin", kDeviceSwc);
+      ASSERT_EQ(a.kind, FileKind::Rom);
+      EXPECT_EQ(a.device, kDeviceSmd);
+      EXPECT_EQ(a.hasCopierHeader, smd);
+      ASSERT_TRUE(a.checksum.has_value());
+      EXPECT_TRUE(a.checksum->Agrees());
+      EXPECT_EQ(a.checksum->computed, HalvesSum(rom));
+      EXPECT_EQ(a.plainData, smd ? padded : rom);
+    }
   }
-  // An SMD file holds whole 16 KB blocks; its plain data is the image padded to them.
-  const Bytes rom = GenesisDump(0x40000);
-  const DumpAnalysis smd = AnalyseDump(testing::ToSmd(rom), "game.smd", kDeviceSwc);
-  ASSERT_TRUE(smd.checksum.has_value());
-  EXPECT_EQ(smd.device, kDeviceSmd);
-  EXPECT_TRUE(smd.hasCopierHeader);
-  EXPECT_TRUE(smd.checksum->Agrees());
-  EXPECT_EQ(smd.plainData, rom);
 }
 
 TEST(GenesisDumpChecksum, OddLastByteCountsAsHighByteAndDamageShows) {
@@ -211,7 +192,7 @@ TEST(DumpDevice, ChosenFromTheFileBeforeTheFallback) {
   // Copier header type 4 with "SEGA" where a plain Genesis image has it, and the Super NES block behind it.
   Bytes typed = testing::CopierHeader(4);
   std::copy_n("SEGA", 4, typed.begin() + 0x100);
-  typed = testing::Cat(typed, testing::SnesImage(0x8000, false, false));
+  typed = testing::Cat({typed, testing::SnesImage(0x8000, false, false)});
   struct Row {
     Bytes file;
     const char* path;
@@ -239,7 +220,6 @@ TEST(DumpDevice, ChosenFromTheFileBeforeTheFallback) {
 }
 
 TEST(DumpDevice, FilesThatAreNoRomImageKeepTheirKindAndHaveNoChecksum) {
-  const Bytes junk = Filler(5000, 3);
   struct Row {
     Bytes file;
     const char* path;
@@ -248,7 +228,7 @@ TEST(DumpDevice, FilesThatAreNoRomImageKeepTheirKindAndHaveNoChecksum) {
   const Row rows[] = {
       {Bytes(8192, 0), "save.srm", FileKind::Sram},
       {testing::PatchBytes(20), "fix.ips", FileKind::Patch},
-      {junk, "junk.bin", FileKind::None},
+      {Pattern(5000, 3), "junk.bin", FileKind::None},
       {Bytes(), "empty.sfc", FileKind::None},
       {testing::Cut(testing::SnesImage(0x8000, false, false), 1), "short.sfc", FileKind::None},
   };

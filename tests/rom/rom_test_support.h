@@ -1,5 +1,6 @@
-// Helpers shared by the ROM tests: copier headers, Super NES and Genesis
-// images with their headers where the formats put them, a scratch folder.
+// Helpers shared by the ROM and transfer tests: byte helpers, copier headers,
+// Super NES and Genesis images with their headers where the formats put them,
+// the SMD layout built without the code under test, files and a scratch folder.
 #pragma once
 
 #include <unistd.h>
@@ -9,42 +10,45 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "rom/genesis_header.h"
-#include "rom/smd_interleave.h"
 
 namespace ql::testing {
 
 using Bytes = std::vector<std::uint8_t>;
+constexpr std::size_t kPage = 8192;    // SWC block
+constexpr std::size_t kBlock = 16384;  // SMD block
 
-inline Bytes Cat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
 }
-
+inline Bytes Fill(std::size_t n, std::uint8_t value = 0) { return Bytes(n, value); }
+inline Bytes Slice(const Bytes& v, std::size_t at, std::size_t n) { return {v.begin() + at, v.begin() + at + n}; }
 // The bytes less the last n.
-inline Bytes Cut(Bytes bytes, std::size_t n) {
-  bytes.resize(bytes.size() - n);
+inline Bytes Cut(const Bytes& bytes, std::size_t n) { return Slice(bytes, 0, bytes.size() - n); }
+
+// Pseudo-random bytes, the same for the same seed.
+inline Bytes Pattern(std::size_t size, std::uint32_t seed) {
+  Bytes bytes(size);
+  std::ranges::generate(bytes, std::independent_bits_engine<std::mt19937, 8, std::uint32_t>(seed));
   return bytes;
 }
 
-// 512 bytes: 0xAA 0xBB at 8 and 9, `type` at 10.
-inline Bytes CopierHeader(std::uint8_t type) {
-  Bytes header(512);
-  const std::uint8_t tag[] = {0xAA, 0xBB, type};
-  std::copy_n(tag, 3, header.begin() + 8);
-  return header;
+// 512 bytes: block count, mode byte, 0xAA 0xBB at 8 and 9, the file type at 10.
+inline Bytes CopierHeader(std::uint8_t type, std::uint16_t blocks = 0, std::uint8_t mode = 0) {
+  return Cat({{std::uint8_t(blocks), std::uint8_t(blocks >> 8), mode, 0, 0, 0, 0, 0, 0xAA, 0xBB, type}, Fill(501)});
 }
 
 // "PATCH" followed by zeros, `size` bytes in all.
-inline Bytes PatchBytes(std::size_t size) {
-  Bytes patch(size, 0);
-  std::copy_n("PATCH", 5, patch.begin());
-  return patch;
-}
+inline Bytes PatchBytes(std::size_t size) { return Cat({{'P', 'A', 'T', 'C', 'H'}, Fill(size - 5)}); }
 
 // A valid 64-byte block at `at`: title "TEST GAME", makeup 0x20, ROM code 8,
 // SRAM code 0, region 1, maker 1, version 0, checksum 0x1234 / 0xEDCB.
@@ -61,7 +65,7 @@ inline void PutSnesHeader(Bytes& image, std::size_t at) {
 inline Bytes SnesImage(std::size_t romSize, bool hiRom, bool copierHeader) {
   Bytes rom(romSize);
   PutSnesHeader(rom, hiRom ? 0xFFC0 : 0x7FC0);
-  return copierHeader ? Cat(CopierHeader(4), rom) : rom;
+  return copierHeader ? Cat({CopierHeader(4), rom}) : rom;
 }
 
 // Genesis header bytes 0x100..0x1FF: "SEGA", the publisher field, a 48-byte
@@ -85,11 +89,30 @@ inline Bytes GenesisRom(std::size_t size, const GenesisHeaderBlock& header) {
   return rom;
 }
 
+// The SMD layout of plain data padded to whole 16 KB blocks: per block, odd bytes then even bytes.
+inline Bytes Interleaved(Bytes plain) {
+  plain.resize((plain.size() + kBlock - 1) / kBlock * kBlock);
+  Bytes smd(plain.size());
+  for (std::size_t b = 0; b < plain.size(); b += kBlock) {
+    for (std::size_t k = 0; k < kBlock / 2; ++k) {
+      smd[b + k] = plain[b + 2 * k + 1];
+      smd[b + kBlock / 2 + k] = plain[b + 2 * k];
+    }
+  }
+  return smd;
+}
+
 // The SMD file of a plain ROM: copier header type 6, then the interleaved blocks.
-inline Bytes ToSmd(Bytes plain) {
-  plain.resize((plain.size() + kSmdBlockSize - 1) / kSmdBlockSize * kSmdBlockSize);
-  PlainToSmd(plain.data(), plain.size() / kSmdBlockSize);
-  return Cat(CopierHeader(6), plain);
+inline Bytes ToSmd(const Bytes& plain) { return Cat({CopierHeader(6), Interleaved(plain)}); }
+
+inline Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline void WriteFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
+  if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 // A fresh folder under the temp folder, removed at destruction.
@@ -103,16 +126,14 @@ class ScratchDir {
   std::string Root() const { return root_.string(); }
   std::string PathOf(const std::string& name) const { return (root_ / name).string(); }
   std::string Write(const std::string& name, const Bytes& content) const {
-    std::ofstream out(PathOf(name), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
-    if (!out) throw std::runtime_error("cannot write " + name);
+    WriteFile(PathOf(name), content);
     return PathOf(name);
   }
 
  private:
   inline static std::atomic<int> counter_{0};
   std::filesystem::path root_ = std::filesystem::temp_directory_path() /
-                                ("quillon-rom-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+                                ("quillon-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
 };
 
 }  // namespace ql::testing
