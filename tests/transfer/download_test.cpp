@@ -27,9 +27,7 @@ TEST(CartridgeDownload, StopsBeforeTheFileWithOneMessageOrSilently) {
     if (plugged) rig.copier().SetCartridge(Pattern(128 * 1024, 44), false);
     if (caption) rig.QueueSaveAnswer(rig.Path("out"));
     DownloadCartridgeRom();
-    auto messages = rig.Messages();
-    ASSERT_EQ(messages.size(), caption ? 1u : 0u);
-    EXPECT_TRUE(!caption || (messages[0].caption == caption && messages[0].text.starts_with(text)));
+    EXPECT_TRUE(caption ? rig.OnlyMessage(caption).starts_with(text) : rig.Messages().empty());
     EXPECT_EQ(rig.SaveRequests().size(), caption ? 0u : 1u);
     EXPECT_TRUE(rig.Progress().empty());
     EXPECT_FALSE(std::filesystem::exists(rig.Path("out")));
@@ -51,7 +49,7 @@ TEST(SramDownload, HeaderFollowsTheNameThenTheFilter) {
     CancelRequested = device == Device::Smd;  // the SMD sequence does not test it
     rig.QueueSaveAnswer(rig.Path(name), filter);
     DownloadSram();
-    EXPECT_EQ(ReadFile(rig.Path(name)), Cat({type ? Header(0, 0, type) : Bytes{}, sram}));
+    EXPECT_EQ(ReadFile(rig.Path(name)), Cat({type ? CopierHeader(type) : Bytes{}, sram}));
   }
 }
 
@@ -71,11 +69,8 @@ TEST(Download, FailedCreateOrWriteStopsWithOneMessageNamingTheFileAndTheReason) 
     rig.copier().SetCartridge(Pattern(256 * 1024, 61), false);
     rig.QueueSaveAnswer(path, 2);
     download();
-    auto messages = rig.Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].caption, caption);
-    EXPECT_NE(messages[0].text.find(path + "\": " + std::strerror(full ? ENOSPC : ENOENT)), std::string::npos)
-        << messages[0].text;
+    const std::string text = rig.OnlyMessage(caption);
+    EXPECT_NE(text.find(path + "\": " + std::strerror(full ? ENOSPC : ENOENT)), std::string::npos) << text;
     EXPECT_EQ(rig.Progress().size(), shown);
     EXPECT_EQ(rig.Events("F 03 00 00 00"), 0);
     EXPECT_TRUE(full || !std::filesystem::exists(path));
@@ -101,11 +96,11 @@ TEST(CheckedByteRead, SwcSramCodeFailingItsCheckIsNotTakenAs255) {
     rig.QueueSaveAnswer(rig.Path("cart.swc"));
 
     DownloadCartridgeRom();
-    EXPECT_EQ(std::ranges::count(rig.TraceLines(), "> D5 AA 96 01 D8 BF 01 00 E6"), kProbeReadAttempts);
+    EXPECT_EQ(rig.TraceCount("> D5 AA 96 01 D8 BF 01 00 E6"), kProbeReadAttempts);
     EXPECT_TRUE(rig.Messages().empty());
     EXPECT_EQ(ReadFile(rig.Path("cart.swc")),
-              cancelAt.empty() ? Cat({Header(64, 0x05, CopierFileType::SwcRom), image})  // SRAM code 2
-                               : Cat({Header(64, 0x2D, CopierFileType::SwcRom), Slice(image, 0, 2 * kPage)}));
+              cancelAt.empty() ? Cat({CopierHeader(CopierFileType::SwcRom, 64, 0x05), image})  // SRAM code 2
+                               : Cat({CopierHeader(CopierFileType::SwcRom, 64, 0x2D), Slice(image, 0, 2 * kPage)}));
   }
 }
 

@@ -43,16 +43,16 @@ std::map<std::string, Op> Operations() {
       {"SRAM download", {Device::Swc, [=](Rig& r) { r.copier().Sram() = sram; }, DownloadSram, nullptr, sram}},
       {"real-time download",
        {Device::Swc, [=](Rig& r) { r.copier().RealTimeArea() = area; }, DownloadRealTimeSave, nullptr,
-        Cat({Header(0, 0, CopierFileType::SwcRealTime), area})}},
+        Cat({CopierHeader(CopierFileType::SwcRealTime), area})}},
       {"SWC cartridge download",
        {Device::Swc, [=](Rig& r) { r.copier().SetCartridge(cart, false); }, DownloadCartridgeRom, nullptr,
-        Cat({Header(64, 0x05, CopierFileType::SwcRom), cart})}},
+        Cat({CopierHeader(CopierFileType::SwcRom, 64, 0x05), cart})}},
       {"HiROM cartridge download",
        {Device::Swc, [=](Rig& r) { r.copier().SetCartridge(hiCart, true); }, DownloadCartridgeRom, nullptr,
-        Cat({Header(128, 0x38, CopierFileType::SwcRom), hiCart})}},
+        Cat({CopierHeader(CopierFileType::SwcRom, 128, 0x38), hiCart})}},
       {"SMD cartridge download",
        {Device::Smd, [=](Rig& r) { r.copier().SetCartridge(smdCart, false); }, DownloadCartridgeRom, nullptr,
-        Cat({Header(8, 0, CopierFileType::SmdRom), Interleaved(smdCart)})}},
+        Cat({CopierHeader(CopierFileType::SmdRom, 8), Interleaved(smdCart)})}},
   };
 }
 

@@ -5,30 +5,9 @@
 #include "link/block_reads.h"
 #include "tests/transfer/transfer_fixture.h"
 #include "transfer/upload_verify.h"
-#include "transfer/verification.h"
 
 namespace ql::testing {
 namespace {
-
-struct VerifyUploadsOn {
-  explicit VerifyUploadsOn(bool on) { VerifyUploads = on; }
-  ~VerifyUploadsOn() { VerifyUploads = false; }
-};
-
-// The copier's ERROR line reads inverted from the progress text armAt on:
-// every block read from then on arrives damaged.
-struct SpoilingPort final : PortIo {
-  explicit SpoilingPort(emu::Copier& copier) : copier(copier) {}
-  void PortOut(std::uint16_t port, std::uint8_t value) override { copier.PortOut(port, value); }
-  std::uint8_t PortIn(std::uint16_t port) override {
-    const std::uint8_t value = copier.PortIn(port);
-    return (port & 3) == kStatusRegister && armed ? value ^ 0x08 : value;
-  }
-  void NotPortBit(std::uint16_t port, std::uint8_t bit) override { copier.NotPortBit(port, bit); }
-  std::uint16_t IsDriverInstalled() override { return copier.IsDriverInstalled(); }
-  emu::Copier& copier;
-  bool armed = false;
-};
 
 const Bytes kRom = Pattern(4 * kPage, 71);  // 4 SWC blocks, 2 SMD blocks
 const Bytes kSram = Pattern(32768, 72);
@@ -38,7 +17,7 @@ const Bytes kArea = Pattern(32 * kPage, 73);
 void LoadSlots(Rig& rig) {
   WriteFile(RomPath = rig.Path("game.bin"), kRom);
   WriteFile(SramPath = rig.Path("game.srm"), kSram);
-  WriteFile(RealTimePath = rig.Path("game.rts"), Cat({Header(0, 0, CopierFileType::SwcRealTime), kArea}));
+  WriteFile(RealTimePath = rig.Path("game.rts"), Cat({CopierHeader(CopierFileType::SwcRealTime), kArea}));
   RealTimeMode = true;
 }
 
@@ -74,16 +53,12 @@ TEST(UploadReadBack, TheFirstDifferenceStopsTheJobBeforeTheImageIsStarted) {
        DamagedBlockText("copier address 0x0400 (the upload header)") + stopped}};
   for (const auto& [name, options, spoilAt, caption, text] : cases) {
     SCOPED_TRACE(name);
-    VerifyUploadsOn verify(true);
     Rig rig(options);
+    VerifyUploads = true;
     LoadSlots(rig);
-    SpoilingPort spoiling(rig.copier());
-    rig.port = &spoiling;
-    rig.onProgress = [&](const std::string& shown) { spoiling.armed = spoiling.armed || shown == spoilAt; };
+    rig.spoilFrom = spoilAt;
     UploadJob(UploadSteps::All);
-    ASSERT_EQ(rig.Messages().size(), 1u);
-    EXPECT_EQ(rig.Messages()[0].caption, caption);
-    EXPECT_EQ(rig.Messages()[0].text, text);
+    EXPECT_EQ(rig.OnlyMessage(caption), text);
     EXPECT_FALSE(Executed(rig));
     EXPECT_TRUE(LastJobFailed());
     // A real-time upload that read back different still closes its session, as a cancelled one does.
@@ -96,19 +71,16 @@ TEST(UploadReadBack, ASoundCopierPassesAndIsStartedAndNothingIsReadWithoutTheSwi
                     areaRead = "> D5 AA 96 01 00 A0 00 20", headerRead = "> D5 AA 96 01 00 04 00 02";
   for (bool verify : {false, true}) {
     SCOPED_TRACE(verify);
-    VerifyUploadsOn switchOn(verify);
     Rig rig;
+    VerifyUploads = verify;
     LoadSlots(rig);
     UploadJob(UploadSteps::All);
     EXPECT_TRUE(rig.Messages().empty());
     EXPECT_TRUE(Executed(rig));
-    auto count = [&](const std::string& prefix) {
-      return std::ranges::count_if(rig.TraceLines(), [&](const std::string& l) { return l.starts_with(prefix); });
-    };
-    EXPECT_EQ(count(headerRead), verify ? 1 : 0);
-    EXPECT_EQ(count(dramRead), verify ? 4 : 0);
-    EXPECT_EQ(count(sramRead), verify ? 4 : 0);
-    EXPECT_EQ(count(areaRead), verify ? 32 : 0);
+    EXPECT_EQ(rig.TraceCount(headerRead), verify ? 1 : 0);
+    EXPECT_EQ(rig.TraceCount(dramRead), verify ? 4 : 0);
+    EXPECT_EQ(rig.TraceCount(sramRead), verify ? 4 : 0);
+    EXPECT_EQ(rig.TraceCount(areaRead), verify ? 32 : 0);
     const Texts progress = rig.Progress();
     EXPECT_EQ(std::ranges::count(progress, "Verify ROM 192/256"), verify ? 1 : 0);
     EXPECT_EQ(std::ranges::count(progress, "Verify Real-time 1984/2048"), verify ? 1 : 0);
@@ -116,8 +88,8 @@ TEST(UploadReadBack, ASoundCopierPassesAndIsStartedAndNothingIsReadWithoutTheSwi
 }
 
 TEST(UploadReadBack, CancelDuringTheReadBackStopsWithoutAMessage) {
-  VerifyUploadsOn verify(true);
   Rig rig;
+  VerifyUploads = true;
   LoadSlots(rig);
   rig.cancelAt = "Verify ROM 128/256";
   UploadJob(UploadSteps::All);

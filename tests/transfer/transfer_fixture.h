@@ -1,21 +1,15 @@
 // Shared pieces of the transfer tests: an emulated copier bound as the port
-// library behind a recording window, with a scratch folder and the link
-// trace; byte helpers and a copier header built without the code under test.
+// library behind a recording window, with a scratch folder and the link trace.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstdlib>
 #include <functional>
-#include <iterator>
 #include <memory>
-#include <random>
+#include <optional>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,52 +18,14 @@
 #include "core/window_model.h"
 #include "link/port_binding.h"
 #include "link/trace.h"
+#include "tests/rom/rom_test_support.h"
 #include "tests/support/sim_link.h"
+#include "transfer/verification.h"
 
 namespace ql::testing {
 
-using Bytes = std::vector<std::uint8_t>;
 using Texts = std::vector<std::string>;
 using emu::Device, emu::Fault;
-constexpr std::size_t kPage = 8192;    // SWC block
-constexpr std::size_t kBlock = 16384;  // SMD block
-
-// Pseudo-random bytes, the same for the same seed.
-inline Bytes Pattern(std::size_t size, std::uint32_t seed) {
-  Bytes bytes(size);
-  std::ranges::generate(bytes, std::independent_bits_engine<std::mt19937, 8, std::uint32_t>(seed));
-  return bytes;
-}
-
-inline Bytes Fill(std::size_t n, std::uint8_t value = 0) { return Bytes(n, value); }
-inline Bytes Slice(const Bytes& v, std::size_t at, std::size_t n) { return {v.begin() + at, v.begin() + at + n}; }
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
-// The 512-byte copier header: block count, mode byte, signature, file type.
-inline Bytes Header(std::uint16_t blocks, std::uint8_t mode, std::uint8_t type) {
-  return Cat({{std::uint8_t(blocks), std::uint8_t(blocks >> 8), mode, 0, 0, 0, 0, 0, 0xAA, 0xBB, type}, Fill(501)});
-}
-
-// The SMD layout of plain data: per 16 KB block, odd bytes then even bytes.
-inline Bytes Interleaved(const Bytes& plain) {
-  Bytes smd(plain.size());
-  for (std::size_t b = 0; b + kBlock <= plain.size(); b += kBlock) {
-    for (std::size_t k = 0; k < 8192; ++k) smd[b + k] = plain[b + 2 * k + 1], smd[b + 8192 + k] = plain[b + 2 * k];
-  }
-  return smd;
-}
-
-inline Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-inline void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
-}
 
 inline emu::Options Opts(Device device, Fault fault = Fault::None, std::uint64_t stall = 0, bool signature = true) {
   emu::Options options;
@@ -78,27 +34,32 @@ inline emu::Options Opts(Device device, Fault fault = Fault::None, std::uint64_t
   return options;
 }
 
-// Passes the port calls to whichever copier Rig::port names.
+struct Rig;
+
+// Passes the port calls to whichever copier Rig::port names. Once the rig
+// spoils, the ERROR status line reads inverted: every byte received arrives
+// with bits 0 and 4 flipped, its check byte too, so a block of an even length
+// fails its check however often it is read.
 struct ForwardingPort final : PortIo {
-  explicit ForwardingPort(PortIo*& to) : to(to) {}
-  void PortOut(std::uint16_t port, std::uint8_t value) override { to->PortOut(port, value); }
-  std::uint8_t PortIn(std::uint16_t port) override { return to->PortIn(port); }
-  void NotPortBit(std::uint16_t port, std::uint8_t bit) override { to->NotPortBit(port, bit); }
-  std::uint16_t IsDriverInstalled() override { return to->IsDriverInstalled(); }
-  PortIo*& to;
+  explicit ForwardingPort(Rig& rig) : rig(rig) {}
+  void PortOut(std::uint16_t port, std::uint8_t value) override;
+  std::uint8_t PortIn(std::uint16_t port) override;
+  void NotPortBit(std::uint16_t port, std::uint8_t bit) override;
+  std::uint16_t IsDriverInstalled() override;
+  Rig& rig;
 };
 
 // An emulated copier with the link bound and the device selected, a scratch
 // folder and the link trace. It is the front end too: it records like
-// WindowModel, presses Cancel once the progress text cancelAt is shown, runs
-// onProgress for every progress text and onDialog when a save dialog opens.
+// WindowModel, presses Cancel once the progress text cancelAt is shown, starts
+// spoiling at the progress text spoilFrom or after spoilAfterBytes bytes on
+// the wire, runs onProgress for every progress text and onDialog when a save
+// dialog opens. The verify switches are off again when it goes.
 struct Rig : WindowModel {
   explicit Rig(const emu::Options& options = {}) : link(options) {
-    if (mkdtemp(root.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     SelectedDevice = options.device == Device::Smd ? kDeviceSmd : kDeviceSwc;
     SetFrontEnd(this);
-    SetPortLibraryLoader(
-        [this](std::string&) -> std::unique_ptr<PortIo> { return std::make_unique<ForwardingPort>(port); });
+    SetPortLibraryLoader([this](std::string&) { return std::make_unique<ForwardingPort>(*this); });
     if (!EnsureLinkReady()) throw std::runtime_error("the emulated link did not bind");
     ClearRecords();
     SetLinkTrace(trace);
@@ -106,15 +67,15 @@ struct Rig : WindowModel {
   ~Rig() {
     SetLinkTrace(nullptr);
     std::fclose(trace);
-    free(traceText);
+    std::free(traceText);
     ResetPortBinding();
     SetFrontEnd(nullptr);
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
+    VerifyDownloads = VerifyUploads = false;
   }
   void ShowProgress(const std::string& text, std::uint32_t done, std::uint32_t total) override {
     WindowModel::ShowProgress(text, done, total);
     if (!cancelAt.empty() && text == cancelAt) CancelRequested = true;
+    spoiling = spoiling || (!spoilFrom.empty() && text == spoilFrom);
     if (onProgress) onProgress(text);
   }
   bool AskSaveFileName(SaveFileRequest& request) override {
@@ -126,7 +87,16 @@ struct Rig : WindowModel {
     for (const auto& p : ProgressHistory()) texts.push_back(p.text);
     return texts;
   }
-  std::string Path(const std::string& name) const { return root + "/" + name; }
+  // The text of the one message shown, which must bear `caption` (and `icon` when given).
+  std::string OnlyMessage(const std::string& caption, std::optional<MessageIcon> icon = std::nullopt) const {
+    const auto messages = Messages();
+    EXPECT_EQ(messages.size(), 1u);
+    if (messages.size() != 1) return "(" + std::to_string(messages.size()) + " messages)";
+    EXPECT_EQ(messages[0].caption, caption);
+    EXPECT_EQ(messages[0].icon, icon.value_or(messages[0].icon));
+    return messages[0].text;
+  }
+  std::string Path(const std::string& name) const { return dir.PathOf(name); }
   emu::Copier& copier() { return link.copier(); }
   // Consecutive DRAM pages as the copier numbers them, end to end.
   Bytes Pages(std::uint32_t first, std::uint32_t count) {
@@ -144,16 +114,31 @@ struct Rig : WindowModel {
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
+  long TraceCount(const std::string& prefix) {
+    return std::ranges::count_if(TraceLines(), [&](const std::string& line) { return line.starts_with(prefix); });
+  }
 
   SimLink link;
+  ScratchDir dir;
   std::string cancelAt;
+  std::string spoilFrom;
+  std::uint64_t spoilAfterBytes = UINT64_MAX;
+  bool spoiling = false;
   std::function<void()> onDialog;
   std::function<void(const std::string&)> onProgress;
   PortIo* port = &link.copier();
-  std::string root = (std::filesystem::temp_directory_path() / "quillon-transfer-XXXXXX").string();
   char* traceText = nullptr;
   std::size_t traceSize = 0;
   std::FILE* trace = open_memstream(&traceText, &traceSize);
 };
+
+inline void ForwardingPort::PortOut(std::uint16_t port, std::uint8_t value) { rig.port->PortOut(port, value); }
+inline std::uint8_t ForwardingPort::PortIn(std::uint16_t port) {
+  const std::uint8_t value = rig.port->PortIn(port);
+  const bool spoil = rig.spoiling || rig.copier().BytesMoved() >= rig.spoilAfterBytes;
+  return (port & 3) == kStatusRegister && spoil ? value ^ 0x08 : value;
+}
+inline void ForwardingPort::NotPortBit(std::uint16_t port, std::uint8_t bit) { rig.port->NotPortBit(port, bit); }
+inline std::uint16_t ForwardingPort::IsDriverInstalled() { return rig.port->IsDriverInstalled(); }
 
 }  // namespace ql::testing

@@ -29,7 +29,7 @@ TEST(RomUpload, SwcHeaderModeByteAndEveryBlockInItsPageWithZeroPadding) {
   rig.copier().SetDramPage(3, Fill(kPage, 0xEE));  // old contents behind the short last block
 
   ASSERT_TRUE(UploadRom(false));
-  EXPECT_EQ(rig.UploadHeader(), Header(4, 0x38, CopierFileType::SwcRom));
+  EXPECT_EQ(rig.UploadHeader(), CopierHeader(CopierFileType::SwcRom, 4, 0x38));
   EXPECT_EQ(rig.Pages(0, 4), Cat({data, Fill(4 * kPage - data.size())}));
   EXPECT_EQ(RomBlockCount, 4u);
   EXPECT_EQ(SwcModeByte, 0x38);
@@ -56,8 +56,8 @@ TEST(RomUpload, SmdPlainImageGoesInterleavedIntoPagesBehindTheHeader) {
   rig.copier().SetDramPage(2, Fill(kBlock, 0xEE));
 
   ASSERT_TRUE(UploadRom(false));
-  EXPECT_EQ(rig.Pages(0, 3), Interleaved(Cat({plain, Fill(3 * kBlock - plain.size())})));
-  EXPECT_EQ(rig.UploadHeader(), Header(3, 0, CopierFileType::SmdRom));
+  EXPECT_EQ(rig.Pages(0, 3), Interleaved(plain));
+  EXPECT_EQ(rig.UploadHeader(), CopierHeader(CopierFileType::SmdRom, 3));
   EXPECT_EQ(RomBlockCount, 3u);
   EXPECT_EQ(SwcModeByte, 0x77);  // left alone by an SMD upload
   EXPECT_EQ(rig.Events("W 2001 00"), 1);
@@ -127,7 +127,7 @@ TEST(Upload, FilesWithoutUsableDataAreRefusedBeforeAnyTransfer) {
       {-1, false, rom, "Upload ROM", "Cannot open"},  // vanished since it was loaded
       {-1, false, UploadSram, "Upload SRAM", "Cannot open"},
       {32768, false, patchGone, "Upload ROM", "Cannot open"},  // the patch vanished, not the ROM
-      {512, true, rom, "Upload ROM", "Cannot read all of"},  // shrunk to its header
+      {512, true, rom, "Upload ROM", "Cannot read all of"},    // shrunk to its header
       {6 * 1024 * 1024 + 1, false, rom, "Upload ROM", "larger than the copier can hold"},
       {512, true, UploadSram, "Upload SRAM", "holds no SRAM data"},
       {300, true, UploadSram, "Upload SRAM", "Cannot read all of"},  // shrunk below its header
@@ -140,12 +140,9 @@ TEST(Upload, FilesWithoutUsableDataAreRefusedBeforeAnyTransfer) {
     if (size >= 0) WriteFile(RomPath, Fill(static_cast<std::size_t>(size)));
     RomHasCopierHeader = SramHasCopierHeader = header;
     EXPECT_FALSE(upload());
-    auto messages = rig.Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].caption, caption);
-    EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
-    EXPECT_NE(messages[0].text.find(RomPath), std::string::npos) << messages[0].text;
-    EXPECT_NE(messages[0].text.find(text), std::string::npos) << messages[0].text;
+    const std::string shown = rig.OnlyMessage(caption, MessageIcon::Stop);
+    EXPECT_NE(shown.find(RomPath), std::string::npos) << shown;
+    EXPECT_NE(shown.find(text), std::string::npos) << shown;
     EXPECT_EQ(rig.copier().BytesMoved(), 0u);
   }
 }
@@ -171,7 +168,7 @@ TEST(RoundTrip, RealTimeSaveReturnsToTheSamePages) {
     put(area);
     rig.QueueSaveAnswer(RealTimePath = rig.Path("g.rts"));
     DownloadRealTimeSave();
-    EXPECT_EQ(ReadFile(RealTimePath), Cat({Header(0, 0, CopierFileType::SwcRealTime), area}));
+    EXPECT_EQ(ReadFile(RealTimePath), Cat({CopierHeader(CopierFileType::SwcRealTime), area}));
 
     put(Fill(area.size()));
     ASSERT_TRUE(UploadRealTimeSave());

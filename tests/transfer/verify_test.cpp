@@ -1,50 +1,18 @@
 // Transfers against a copier that is flaky on purpose: damaged blocks are
 // read again, a block that never arrives intact stops the operation with
-// only whole good blocks kept, --verify dumps read until two reads agree,
-// and uploads read back what they wrote before the image is started.
-#include "app/jobs.h"
+// only whole good blocks kept, and --verify dumps read until two reads agree.
 #include "link/block_reads.h"
 #include "rom/cartridge_info.h"
 #include "tests/transfer/transfer_fixture.h"
 #include "transfer/downloads.h"
-#include "transfer/upload_verify.h"
-#include "transfer/verification.h"
 
 namespace ql::testing {
 namespace {
-
-// Once armed, the ERROR status line reads inverted: every byte received
-// arrives with bits 0 and 4 flipped, its check byte too, so a block of an
-// even length fails its check however often it is read.
-struct SpoilingPort final : PortIo {
-  explicit SpoilingPort(emu::Copier& copier) : copier(copier) {}
-  void PortOut(std::uint16_t port, std::uint8_t value) override { copier.PortOut(port, value); }
-  std::uint8_t PortIn(std::uint16_t port) override {
-    const std::uint8_t value = copier.PortIn(port);
-    const bool spoil = armed || copier.BytesMoved() >= armAt;
-    return (port & 3) == kStatusRegister && spoil ? value ^ 0x08 : value;
-  }
-  void NotPortBit(std::uint16_t port, std::uint8_t bit) override { copier.NotPortBit(port, bit); }
-  std::uint16_t IsDriverInstalled() override { return copier.IsDriverInstalled(); }
-  emu::Copier& copier;
-  bool armed = false;
-  std::uint64_t armAt = UINT64_MAX;
-};
-
-// Clears the verify switches whatever a case leaves behind.
-struct VerifySwitches {
-  VerifySwitches(bool downloads, bool uploads) { VerifyDownloads = downloads, VerifyUploads = uploads; }
-  ~VerifySwitches() { VerifyDownloads = VerifyUploads = false; }
-};
 
 emu::Options Noisy(Device device, std::uint32_t linePpm, std::uint32_t cartridgePpm, std::uint64_t seed) {
   emu::Options options = Opts(device);
   options.noisePpm = linePpm, options.cartridgeNoisePpm = cartridgePpm, options.seed = seed;
   return options;
-}
-
-long Notes(Rig& rig, const std::string& prefix) {
-  return std::ranges::count_if(rig.TraceLines(), [&](const std::string& line) { return line.starts_with(prefix); });
 }
 
 // A LoROM cartridge of 512 KB whose header declares no SRAM (mode byte 0x2D).
@@ -67,13 +35,13 @@ struct DownloadCase {
 
 std::vector<DownloadCase> Downloads() {
   return {{"SWC cartridge", Device::Swc, DownloadCartridgeRom, "c.swc",
-           Cat({Header(64, 0x2D, CopierFileType::SwcRom), kCartridge})},
+           Cat({CopierHeader(CopierFileType::SwcRom, 64, 0x2D), kCartridge})},
           {"SMD cartridge", Device::Smd, DownloadCartridgeRom, "c.smd",
-           Cat({Header(32, 0, CopierFileType::SmdRom), Interleaved(kCartridge)})},
+           Cat({CopierHeader(CopierFileType::SmdRom, 32), Interleaved(kCartridge)})},
           {"SWC SRAM", Device::Swc, DownloadSram, "s.srm", kSram},
           {"SMD SRAM", Device::Smd, DownloadSram, "s.srm", kSram},
           {"real-time save", Device::Swc, DownloadRealTimeSave, "r.rts",
-           Cat({Header(0, 0, CopierFileType::SwcRealTime), kArea})}};
+           Cat({CopierHeader(CopierFileType::SwcRealTime), kArea})}};
 }
 
 void Load(Rig& rig) {
@@ -94,7 +62,7 @@ TEST(DamagedBlocks, AreReadAgainUntilIntactAndTheTraceShowsEveryRepeat) {
     c.download();
     EXPECT_TRUE(rig.Messages().empty()) << rig.Messages()[0].text;
     EXPECT_EQ(ReadFile(rig.Path(c.file)), c.expected);
-    EXPECT_GT(Notes(rig, "! damaged block, read again (2 of 9)"), 0);
+    EXPECT_GT(rig.TraceCount("! damaged block, read again (2 of 9)"), 0);
   }
 }
 
@@ -115,16 +83,12 @@ TEST(DamagedBlocks, ABlockThatNeverArrivesIntactStopsAndOnlyWholeGoodBlocksAreKe
     SCOPED_TRACE(c.name);
     Rig rig(Opts(c.device));
     Load(rig);
-    SpoilingPort spoiling(rig.copier());
-    rig.port = &spoiling;
-    rig.onProgress = [&](const std::string& text) { spoiling.armed = spoiling.armed || text == armAt; };
+    rig.spoilFrom = armAt;
     rig.QueueSaveAnswer(rig.Path(c.file));
     c.download();
-    ASSERT_EQ(rig.Messages().size(), 1u);
-    EXPECT_EQ(rig.Messages()[0].caption, caption);
-    EXPECT_EQ(rig.Messages()[0].text, DamagedBlockText(where));
+    EXPECT_EQ(rig.OnlyMessage(caption), DamagedBlockText(where));
     EXPECT_EQ(ReadFile(rig.Path(c.file)), kept);
-    EXPECT_EQ(Notes(rig, "! damaged block, read again"), kBlockReadRepeats);
+    EXPECT_EQ(rig.TraceCount("! damaged block, read again"), kBlockReadRepeats);
     EXPECT_EQ(rig.Events("F 03 00 00 00"), 0);  // a real-time download that stopped does not close the session
     EXPECT_EQ(rig.Progress().back(), "");
   }
@@ -133,21 +97,16 @@ TEST(DamagedBlocks, ABlockThatNeverArrivesIntactStopsAndOnlyWholeGoodBlocksAreKe
 TEST(DamagedBlocks, EveryRepeatSelectsThePageAgainFirst) {
   Rig rig(Opts(Device::Smd));
   Load(rig);
-  SpoilingPort spoiling(rig.copier());
-  rig.port = &spoiling;
-  rig.onProgress = [&](const std::string& text) { spoiling.armed = spoiling.armed || text == "ROM 384/4096"; };
+  rig.spoilFrom = "ROM 384/4096";
   rig.QueueSaveAnswer(rig.Path("c.smd"));
   DownloadCartridgeRom();
   // SelectPage(3) and the read of page 3, nine times each, in turn.
-  const Texts lines = rig.TraceLines();
-  const std::string select = "> D5 AA 96 05 03 00 00 00 87", read = "> D5 AA 96 01 00 40 00 40 80";
   std::string pattern;
-  for (const std::string& line : lines) {
-    if (line == select || line == read) pattern += line == select ? 'S' : 'R';
+  for (const std::string& line : rig.TraceLines()) {
+    pattern += line == "> D5 AA 96 05 03 00 00 00 87" ? "S" : line == "> D5 AA 96 01 00 40 00 40 80" ? "R" : "";
   }
-  ASSERT_GE(pattern.size(), 18u);
-  EXPECT_EQ(pattern.substr(pattern.size() - 18), "SRSRSRSRSRSRSRSRSR");
-  EXPECT_EQ(std::ranges::count(lines, select), 9);
+  EXPECT_TRUE(pattern.ends_with("SRSRSRSRSRSRSRSRSR")) << pattern;
+  EXPECT_EQ(std::ranges::count(pattern, 'S'), 9);
 }
 
 TEST(DamagedBlocks, TheCartridgeReportIsNotShownFromADamagedHeader) {
@@ -155,20 +114,18 @@ TEST(DamagedBlocks, TheCartridgeReportIsNotShownFromADamagedHeader) {
   for (bool spoilHeader : {false, true}) {
     Rig rig;
     rig.copier().SetCartridge(kCartridge, false);
-    SpoilingPort spoiling(rig.copier());
     // The header read is the last thing on the wire: 64 bytes and the check byte received.
-    if (spoilHeader) spoiling.armAt = cleanBytes - 65;
-    rig.port = &spoiling;
+    if (spoilHeader) rig.spoilAfterBytes = cleanBytes - 65;
     ShowCartridgeInfo();
-    ASSERT_EQ(rig.Messages().size(), 1u);
-    EXPECT_EQ(rig.Messages()[0].caption, "Cartridge Info");
+    const std::string text = rig.OnlyMessage("Cartridge Info", spoilHeader ? MessageIcon::Stop : MessageIcon::None);
     if (!spoilHeader) {
       cleanBytes = rig.copier().BytesMoved();
-      EXPECT_TRUE(rig.Messages()[0].text.starts_with("Name:  "));
+      EXPECT_TRUE(text.starts_with("Name:  "));
       continue;
     }
-    EXPECT_EQ(rig.Messages()[0].text, DamagedBlockText("bank 0x00, quarter 3 (the cartridge header)"));
-    EXPECT_EQ(rig.Messages()[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(text,
+              "the block at bank 0x00, quarter 3 (the cartridge header) arrived damaged 9 times. Check the cable and "
+              "try again.");
   }
 }
 
@@ -177,40 +134,38 @@ TEST(VerifiedDump, ReadsEachBlockUntilTwoReadsAgree) {
   for (const DownloadCase& c : {Downloads()[0], Downloads()[1]}) {
     for (bool verify : {false, true}) {
       SCOPED_TRACE(::testing::Message() << c.name << (verify ? " --verify" : ""));
-      VerifySwitches switches(verify, false);
       Rig rig(Noisy(c.device, 0, 8, 23));
+      VerifyDownloads = verify;
       Load(rig);
       rig.QueueSaveAnswer(rig.Path(c.file));
       DownloadCartridgeRom();
       EXPECT_EQ(ReadFile(rig.Path(c.file)) == c.expected, verify);
-      const long readAgain = Notes(rig, "! reads disagree, read again (3 of 8)");
+      const long readAgain = rig.TraceCount("! reads disagree, read again (3 of 8)");
       if (!verify) {
         EXPECT_TRUE(rig.Messages().empty());
         EXPECT_EQ(readAgain, 0);
         continue;
       }
       EXPECT_GT(readAgain, 0);
-      ASSERT_EQ(rig.Messages().size(), 1u);
-      EXPECT_EQ(rig.Messages()[0].icon, MessageIcon::Information);
-      EXPECT_EQ(rig.Messages()[0].text, "Verified: " + std::to_string(c.device == Device::Smd ? 32 : 64) +
-                                            " blocks read until two reads in a row agreed; " +
-                                            std::to_string(readAgain) + " of them needed more than two reads.");
+      EXPECT_EQ(rig.OnlyMessage("Download Cartridge ROM", MessageIcon::Information),
+                "Verified: " + std::to_string(c.device == Device::Smd ? 32 : 64) +
+                    " blocks read until two reads in a row agreed; " + std::to_string(readAgain) +
+                    " of them needed more than two reads.");
     }
   }
 }
 
 TEST(VerifiedDump, ReadsThatNeverAgreeStopAtThatBlock) {
-  VerifySwitches switches(true, false);
   Rig rig(Noisy(Device::Smd, 0, 1'000'000, 3));
+  VerifyDownloads = true;
   Load(rig);
   rig.QueueSaveAnswer(rig.Path("c.smd"));
   DownloadCartridgeRom();
-  ASSERT_EQ(rig.Messages().size(), 1u);
-  EXPECT_EQ(rig.Messages()[0].text,
+  EXPECT_EQ(rig.OnlyMessage("Download Cartridge ROM"),
             "the block at page 0x00 read differently 8 times in a row. Clean the cartridge contacts, reseat the "
             "cartridge and try again.");
   EXPECT_EQ(ReadFile(rig.Path("c.smd")).size(), 512u);
-  EXPECT_EQ(Notes(rig, "! reads disagree"), 6);  // reads 3 to 8
+  EXPECT_EQ(rig.TraceCount("! reads disagree"), 6);  // reads 3 to 8
 }
 
 }  // namespace
