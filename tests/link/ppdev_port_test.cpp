@@ -1,28 +1,21 @@
 // The ppdev back end over a driver played by the test: its ioctls reach the
 // emulated copier until the test makes one of them fail, as an unplugged
 // port or a removed driver would.
-#include <gtest/gtest.h>
 #include <linux/parport.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
 
 #include <cerrno>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "core/state.h"
 #include "link/commands.h"
 #include "link/link_timeout.h"
-#include "link/port_binding.h"
 #include "link/ports/linux_ports.h"
 #include "link/ports/linux_ppdev_ioctl.h"
-#include "tests/support/sim_link.h"
+#include "tests/link/link_fixture.h"
 
 namespace ql::testing {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // The driver the fake ioctl plays: the copier's registers at 0x378, and
 // `failing` refused after `failAfter` calls.
@@ -36,19 +29,13 @@ Driver driver;
 
 int FakeIoctl(int, unsigned long request, void* argument) {
   if (driver.failAfter && ++driver.calls > *driver.failAfter && request == driver.failing) return errno = ENODEV, -1;
-  const struct {
-    unsigned long request;
-    std::uint16_t port;
-    bool read;
-  } registers[] = {{PPRDATA, 0x378, true},
-                   {PPRSTATUS, 0x379, true},
-                   {PPRCONTROL, 0x37A, true},
-                   {PPWDATA, 0x378, false},
-                   {PPWCONTROL, 0x37A, false}};
+  const std::pair<unsigned long, std::uint16_t> reads[] = {{PPRDATA, 0x378}, {PPRSTATUS, 0x379}, {PPRCONTROL, 0x37A}};
+  const std::pair<unsigned long, std::uint16_t> writes[] = {{PPWDATA, 0x378}, {PPWCONTROL, 0x37A}};
   auto* byte = static_cast<std::uint8_t*>(argument);
-  for (const auto& r : registers)
-    if (r.request == request)
-      r.read ? void(*byte = driver.copier->PortIn(r.port)) : driver.copier->PortOut(r.port, *byte);
+  for (const auto& [code, port] : reads)
+    if (code == request) *byte = driver.copier->PortIn(port);
+  for (const auto& [code, port] : writes)
+    if (code == request) driver.copier->PortOut(port, *byte);
   return 0;  // claiming, releasing and the data direction always work
 }
 
