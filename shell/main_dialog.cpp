@@ -7,7 +7,9 @@
 #include "app/file_batch.h"
 #include "app/window_state.h"
 #include "core/state.h"
+#include "core/types.h"
 #include "resources/resource_ids.h"
+#include "shell/port_menu.h"
 #include "shell/shell_state.h"
 #include "shell/win32_front_end.h"
 
@@ -24,6 +26,7 @@ void OnInitDialog(HWND hwnd) {
   DownloadMenu = GetSubMenu(bar, 3);
 
   // The full device set-up for SelectedDevice, then the port check mark.
+  ShowOtherAddressInMenu();
   InitialiseWindowState();
 }
 
@@ -31,7 +34,7 @@ void OnCommand(WPARAM wParam) {
   const unsigned notification = HIWORD(wParam);
   if (notification > 1) return;  // e.g. the button's double-click notification
   // Refused while a job runs, except the button (cancel), About and Exit.
-  RunCommand(LOWORD(wParam));
+  if (!RunPortMenuCommand(LOWORD(wParam))) RunCommand(LOWORD(wParam));
   WakeMessageLoopIfQuitting();
 }
 
@@ -45,15 +48,14 @@ void OnDropFiles(HDROP drop) {
   const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
   std::vector<std::string> paths;
   for (UINT i = 0; i < count; ++i) {
-    // A path that does not fit a slot is not cut short: a shortened name
-    // could name another file.
-    const UINT length = DragQueryFileA(drop, i, nullptr, 0);
-    if (length == 0 || length > 255) continue;
     // Not FileNameBuffer: a download job's save dialog may be using it now,
     // and a drop during a job is refused only after the names are read.
-    char path[256] = {};
-    if (DragQueryFileA(drop, i, path, sizeof path) == 0) continue;
-    paths.emplace_back(path);
+    const UINT length = DragQueryFileA(drop, i, nullptr, 0);
+    std::vector<char> path(static_cast<std::size_t>(length) + 1, '\0');
+    if (length == 0 || DragQueryFileA(drop, i, path.data(), length + 1) != length) continue;
+    // A path that does not fit a slot is not cut short: a shortened name
+    // could name another file.
+    if (PathFitsSlot(std::string_view(path.data(), length))) paths.emplace_back(path.data(), length);
   }
   DragFinish(drop);
   LoadFileBatch(paths);

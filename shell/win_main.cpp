@@ -10,6 +10,7 @@
 #include "link/port_binding.h"
 #include "link/ports/windows_io_library.h"
 #include "resources/resource_ids.h"
+#include "shell/bridge_loader.h"
 #include "shell/main_dialog.h"
 #include "shell/settings.h"
 #include "shell/shell_state.h"
@@ -50,6 +51,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   SetOpenFilesHandler(OpenFilesCommand);
   // io.dll (or the inpout fall-back) from the program's or the system folder, on first use.
   SetPortLibraryLoader(WindowsPortLibraryLoader());
+  SetBridgeLoader(WindowsBridgeLoader());
 
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);

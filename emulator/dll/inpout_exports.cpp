@@ -5,16 +5,19 @@
 
 #include "emulator/dll/process_copier.h"
 
+using ql::emu::NotePortUsed;
 using ql::emu::ProcessCopier;
 
 extern "C" {
 
 void WINAPI Out32(short port, short data) {
+  NotePortUsed(static_cast<std::uint16_t>(port));
   if (auto* copier = ProcessCopier())
     copier->PortOut(static_cast<std::uint16_t>(port), static_cast<std::uint8_t>(data));
 }
 
 short WINAPI Inp32(short port) {
+  NotePortUsed(static_cast<std::uint16_t>(port));
   auto* copier = ProcessCopier();
   return copier ? static_cast<short>(copier->PortIn(static_cast<std::uint16_t>(port))) : 0;
 }

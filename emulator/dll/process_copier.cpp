@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <bitset>
 #include <cstdio>
 #include <string>
 
@@ -30,6 +31,17 @@ Copier* Create() {
 }
 
 Copier* existing = nullptr;
+std::bitset<65536> portsUsed;
+
+void WritePortsUsed(const std::string& folder) {
+  const std::string path = folder + "\\ports.log";
+  FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) return;
+  for (std::size_t port = 0; port < portsUsed.size(); ++port) {
+    if (portsUsed[port]) std::fprintf(file, "%04X\n", static_cast<unsigned>(port));
+  }
+  std::fclose(file);
+}
 
 }  // namespace
 
@@ -39,8 +51,12 @@ Copier* ProcessCopier() {
 }
 
 void SaveProcessCopier() {
-  if (existing) existing->SaveState();
+  if (!existing) return;
+  existing->SaveState();
+  if (!existing->options().stateDir.empty()) WritePortsUsed(existing->options().stateDir);
 }
+
+void NotePortUsed(std::uint16_t port) { portsUsed.set(port); }
 
 }  // namespace ql::emu
 

@@ -11,7 +11,12 @@ namespace ql::emu {
 // went to the debugger output and stderr).
 Copier* ProcessCopier();
 
-// Writes the state folder, when one is set and the copier exists.
+// Writes the state folder, when one is set and the copier exists, with
+// ports.log: each port address the program used, one a line in hex ("D012"),
+// so a test sees which base the program bound.
 void SaveProcessCopier();
+
+// Called by every entry point with the port it was given.
+void NotePortUsed(std::uint16_t port);
 
 }  // namespace ql::emu
