@@ -8,14 +8,14 @@ of io.dll (options in QUILLON_SIM, memory and events in a state folder).
 """
 import random
 import re
-import shutil
 import sys
 import time
 from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from harness import FIELDS, ID, LABELS, Session, check, make_pristine_prefix, windows_path  # noqa: E402
+from harness import FIELDS, ID, LABELS, SETTINGS_KEY, Session, check, make_pristine_prefix, windows_path  # noqa: E402
+from loader_tests import test_port_library_loader  # noqa: E402,F401
 from make_test_files import TITLE, ips_patch, snes_rom, write_set  # noqa: E402
 
 PLAY, PROGRESS, ROM_FILE, SRAM_FILE = ID["IDC_PLAY"], ID["IDC_PROGRESS"], ID["IDC_ROM_FILE"], ID["IDC_SRAM_FILE"]
@@ -24,7 +24,6 @@ UPLOAD_ITEMS = [ID[n] for n in ("IDM_UPLOAD_AND_RUN", "IDM_UPLOAD_AND_RUN_REALTI
 SWC_ONLY_ITEMS = [ID[n] for n in ("IDM_CARTRIDGE_INFO", "IDM_EXECUTE_REALTIME", "IDM_DOWNLOAD_REALTIME")]
 DEVICES = [ID["IDM_DEVICE_SWC"], ID["IDM_DEVICE_SMD"]]
 PORTS = [ID["IDM_LPT1"], ID["IDM_LPT2"], ID["IDM_LPT3"]]
-SETTINGS_KEY = "HKCU\\Software\\Morvane\\Quillon"
 FILE_TYPES = 1136  # the file dialogs' file-type combo box
 
 
@@ -40,6 +39,11 @@ def marks(w):
     return w.checked(*DEVICES, *PORTS)
 
 
+def blank(w):
+    """Every label grey and every field empty, as with no ROM loaded."""
+    return not any(w.controls[label]["enabled"] for label in LABELS) and all(w.text(f).strip() == "" for f in FIELDS)
+
+
 def load_game(s: Session):
     write_set(s.files)
     s.open_files(s.files / "game.smc")
@@ -52,8 +56,7 @@ def load_game(s: Session):
 def test_initial_window(s: Session):
     s.start()
     w = s.read()
-    check(not any(w.controls[label]["enabled"] for label in LABELS), "a label is not grey at start")
-    check(all(w.text(field).strip() == "" for field in FIELDS + [PROGRESS]), "a field is not empty at start")
+    check(blank(w) and w.text(PROGRESS) == "", "a label is not grey or a field not empty at start")
     play = w.controls[PLAY]
     check(play["default"] and play["focus"] and play["text"] == "&Play", f"Play is not the focused default: {play}")
     check(w.grey(*UPLOAD_ITEMS) == UPLOAD_ITEMS, f"upload items not grey at start: {w.grey(*UPLOAD_ITEMS)}")
@@ -92,7 +95,7 @@ def test_open_loads_rom_and_companions(s: Session):
     check(w.grey(*UPLOAD_ITEMS) == [ID["IDM_UPLOAD_REALTIME"]], f"grey upload items: {w.grey(*UPLOAD_ITEMS)}")
     # With Wine's own dialog font every text fits its control.
     check(w.clipped == [], f"texts cut short: {w.clipped}")
-    s.screenshot(s.root / "screenshot.png")
+    s.screenshot()
 
     # An Open that chose a listed filter shows it again; a pattern typed in
     # the file-name field is kept for the next Open.
@@ -103,7 +106,7 @@ def test_open_loads_rom_and_companions(s: Session):
     time.sleep(0.5)
     s.type_text("game.srm")
     s.keys("Return", window="Open")
-    s.wait_for(lambda w: w.window("Open") is None, 15, "the Open dialog to close on the chosen file")
+    s.wait_closed("Open")
     dialog = s.open_dialog()
     check(dialog["children"].get(FILE_TYPES) == "*.xyz", f"the typed pattern did not come back: {dialog}")
     s.answer("Open")
@@ -128,7 +131,7 @@ def test_upload_and_run(s: Session):
     check((s.state / "header.bin").stat().st_size == 512, "no upload header")
 
 
-def test_cancel_stops_before_execute(s: Session):
+def test_cancel_or_exit_stops_before_execute(s: Session):
     s.port_library("io.dll")
     s.start("device=swc,fault=slow:1")
     load_game(s)
@@ -154,6 +157,14 @@ def test_cancel_stops_before_execute(s: Session):
     w = s.wait_for(idle, 60, "the cancelled job to end")
     check(s.packets() == [], f"a cancelled upload still executed: {s.packets()}")
     check(w.text(ROM_FILE) == "game.smc" and not w.grey(UPLOAD_ITEMS[0]), "the window lost its loaded state")
+
+    # Closing the window during a job ends the program at once, writes the settings and executes nothing.
+    s.keys("F5")
+    s.wait_for(running, 60, "the second upload to start")
+    s.inspect("close")
+    check(s.wait_exit(10) == 0, "exit code")
+    check(s.settings().get("Device") == ("REG_DWORD", "0x0"), "settings not written after exit during a job")
+    check(s.packets() == [], f"the job executed after exit: {s.packets()}")
 
 
 def test_drop_fills_slots_from_the_drop(s: Session):
@@ -220,8 +231,7 @@ def test_switch_device(s: Session):
     s.command("IDM_DEVICE_SMD")
     w = s.wait_for(lambda w: marks(w)[0] == DEVICES[1], 10, "the SMD check mark")
     check(marks(w) == [DEVICES[1], PORTS[0]], f"check marks: {marks(w)}")
-    check(not any(w.controls[label]["enabled"] for label in LABELS), "a label stays enabled after the switch")
-    check(all(w.text(field).strip() == "" for field in FIELDS), "a field is not blanked by the switch")
+    check(blank(w), "a label stays enabled or a field is not blanked by the switch")
     check(w.grey(*UPLOAD_ITEMS, *SWC_ONLY_ITEMS) == UPLOAD_ITEMS + SWC_ONLY_ITEMS, "items enabled on SMD")
 
     s.command("IDM_DEVICE_SWC")
@@ -283,40 +293,21 @@ def test_download_through_save_dialog(s: Session):
     check(sorted(p.name for p in s.files.iterdir()) == ["saved.srm"], "a cancelled download wrote a file")
 
 
-def test_exit_during_job(s: Session):
-    s.port_library("io.dll")
-    s.start("device=swc,fault=slow:1")
-    load_game(s)
-    s.keys("F5")
-    s.wait_for(running, 60, "the upload to start")
-    s.inspect("close")
-    check(s.wait_exit(10) == 0, "exit code")
-    check(s.settings().get("Device") == ("REG_DWORD", "0x0"), "settings not written after exit during a job")
-    check(not [e for e in s.packets() if e.startswith("F 01")], "the job executed after exit")
-
-
 TESTS = {name[5:]: fn for name, fn in sorted(globals().items()) if name.startswith("test_")}
 
 
 def main(argv):
-    if len(argv) >= 2 and argv[1] == "list":
+    if argv[1:] == ["list"]:
         print("\n".join(TESTS))
-        return 0
-    if len(argv) == 3 and argv[1] == "prepare":
+    elif len(argv) == 3 and argv[1] == "prepare":
         make_pristine_prefix(Path(argv[2]) / "pristine")
-        return 0
-    if len(argv) == 5 and argv[1] == "run":
-        name, work, win64 = argv[2], Path(argv[3]), Path(argv[4])
-        with Session(name, work, win64) as session:
-            TESTS[name](session)
-            shot = session.root / "screenshot.png"
-            if shot.exists():
-                shutil.copy(shot, work / "screenshot.png")
-        print(f"{name}: passed")
-        return 0
-    print(__doc__, file=sys.stderr)
-    return 2
+    elif len(argv) == 5 and argv[1] == "run" and argv[2] in TESTS:
+        with Session(argv[2], Path(argv[3]), Path(argv[4])) as session:
+            TESTS[argv[2]](session)
+        print(f"{argv[2]}: passed")
+    else:
+        sys.exit(__doc__)
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    main(sys.argv)
