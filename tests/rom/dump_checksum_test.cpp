@@ -55,15 +55,14 @@ std::uint16_t DecodedSum(const Bytes& image) {
 // summed as 0xFFFF and 0x0000, which any checksum and its complement also sum to.
 Bytes SnesDump(std::size_t size, bool hiRom) {
   Bytes rom = Pattern(size, static_cast<std::uint32_t>(size) + hiRom);
-  const std::size_t at = hiRom ? 0xFFC0 : 0x7FC0;
-  testing::PutSnesHeader(rom, at);
-  rom[at + SnesField::ChecksumComplement] = rom[at + SnesField::ChecksumComplement + 1] = 0xFF;
-  rom[at + SnesField::Checksum] = rom[at + SnesField::Checksum + 1] = 0x00;
+  testing::PutSnesHeader(rom, hiRom ? 0xFFC0 : 0x7FC0);
+  // Complement, then checksum, each little-endian.
+  std::uint8_t* pair = rom.data() + (hiRom ? 0xFFC0 : 0x7FC0) + SnesField::ChecksumComplement;
+  std::copy_n("\xFF\xFF\0\0", 4, pair);
   const std::uint16_t sum = DecodedSum(rom);
-  rom[at + SnesField::ChecksumComplement] = static_cast<std::uint8_t>(~sum);
-  rom[at + SnesField::ChecksumComplement + 1] = static_cast<std::uint8_t>(~sum >> 8);
-  rom[at + SnesField::Checksum] = static_cast<std::uint8_t>(sum);
-  rom[at + SnesField::Checksum + 1] = static_cast<std::uint8_t>(sum >> 8);
+  const std::uint8_t fields[] = {std::uint8_t(~sum), std::uint8_t(~sum >> 8), std::uint8_t(sum),
+                                 std::uint8_t(sum >> 8)};
+  std::copy_n(fields, 4, pair);
   return rom;
 }
 
@@ -193,14 +192,8 @@ TEST(DumpDevice, ChosenFromTheFileBeforeTheFallback) {
   Bytes typed = testing::CopierHeader(4);
   std::copy_n("SEGA", 4, typed.begin() + 0x100);
   typed = testing::Cat({typed, testing::SnesImage(0x8000, false, false)});
-  struct Row {
-    Bytes file;
-    const char* path;
-    std::uint8_t fallback;
-    std::uint8_t device;
-    DumpDeviceEvidence evidence;
-  };
-  const Row rows[] = {
+  // File, path, fallback device, device chosen, what settled it.
+  const std::tuple<Bytes, const char*, std::uint8_t, std::uint8_t, DumpDeviceEvidence> rows[] = {
       {testing::SnesImage(0x8000, false, false), "x.rom", kDeviceSmd, kDeviceSwc, DumpDeviceEvidence::Header},
       {GenesisDump(0x400), "x.sfc", kDeviceSwc, kDeviceSmd, DumpDeviceEvidence::Header},
       {typed, "x.bin", kDeviceSmd, kDeviceSwc, DumpDeviceEvidence::CopierHeader},
@@ -209,36 +202,31 @@ TEST(DumpDevice, ChosenFromTheFileBeforeTheFallback) {
       {BothHeaders(), "x.rom", kDeviceSmd, kDeviceSmd, DumpDeviceEvidence::Fallback},
       {BothHeaders(), "x", kDeviceSwc, kDeviceSwc, DumpDeviceEvidence::Fallback},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.path);
-    const DumpAnalysis a = AnalyseDump(row.file, row.path, row.fallback);
+  for (const auto& [file, path, fallback, device, evidence] : rows) {
+    SCOPED_TRACE(path);
+    const DumpAnalysis a = AnalyseDump(file, path, fallback);
     EXPECT_EQ(a.kind, FileKind::Rom);
-    EXPECT_EQ(a.device, row.device);
-    EXPECT_EQ(a.evidence, row.evidence);
+    EXPECT_EQ(a.device, device);
+    EXPECT_EQ(a.evidence, evidence);
     EXPECT_TRUE(a.checksum.has_value());
   }
 }
 
 TEST(DumpDevice, FilesThatAreNoRomImageKeepTheirKindAndHaveNoChecksum) {
-  struct Row {
-    Bytes file;
-    const char* path;
-    FileKind kind;
-  };
-  const Row rows[] = {
+  const std::tuple<Bytes, const char*, FileKind> rows[] = {
       {Bytes(8192, 0), "save.srm", FileKind::Sram},
       {testing::PatchBytes(20), "fix.ips", FileKind::Patch},
       {Pattern(5000, 3), "junk.bin", FileKind::None},
       {Bytes(), "empty.sfc", FileKind::None},
       {testing::Cut(testing::SnesImage(0x8000, false, false), 1), "short.sfc", FileKind::None},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.path);
-    const DumpAnalysis a = AnalyseDump(row.file, row.path, kDeviceSwc);
-    EXPECT_EQ(a.kind, row.kind);
+  for (const auto& [file, path, kind] : rows) {
+    SCOPED_TRACE(path);
+    const DumpAnalysis a = AnalyseDump(file, path, kDeviceSwc);
+    EXPECT_EQ(a.kind, kind);
     EXPECT_EQ(a.evidence, DumpDeviceEvidence::None);
     EXPECT_FALSE(a.checksum.has_value());
-    EXPECT_EQ(a.plainData, row.file);
+    EXPECT_EQ(a.plainData, file);
   }
 }
 

@@ -70,43 +70,35 @@ TEST(SnesHeaderSearch, ValidityRule) {
 // Each row is checked in the window's texts (file of dataSize bytes) and in
 // the cartridge report (cartridge of `banks` banks).
 TEST(SnesHeaderTexts, WindowAndCartridgeReportAtTheEdges) {
-  struct Case {
-    std::size_t at;
-    std::uint8_t value;
-    bool hiRom;
-    std::uint32_t dataSize;
-    std::uint8_t banks;
-    Text text;
-    const char* label;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {0x17, 10, false, 1048576, 32, &HeaderTexts::RomSize, "ROM size", "8Mb"},
-      {0x17, 10, false, 1048577, 36, &HeaderTexts::RomSize, "ROM size", "8Mb (9Mb)"},
-      {0x17, 10, false, 786432, 24, &HeaderTexts::RomSize, "ROM size", "8Mb (6Mb)"},
-      {0x17, 12, true, 4194304, 64, &HeaderTexts::RomSize, "ROM size", "32Mb"},
-      {0x17, 11, false, 1048576, 32, &HeaderTexts::RomSize, "ROM size", "16Mb (8Mb)"},
-      {0x17, 10, true, 2097152, 32, &HeaderTexts::RomSize, "ROM size", "8Mb (16Mb)"},
-      {0x15, 0x10, false, 0, 8, &HeaderTexts::Makeup, "Makeup", "Fast LoROM"},
-      {0x15, 0x0F, false, 0, 8, &HeaderTexts::Makeup, "Makeup", "Slow LoROM"},
-      {0x15, 0x0F, true, 0, 8, &HeaderTexts::Makeup, "Makeup", "Slow HiROM"},
-      {0x18, 0, false, 0, 8, &HeaderTexts::SramSize, "SRAM size", "none"},
-      {0x18, 3, false, 0, 8, &HeaderTexts::SramSize, "SRAM size", "64kb"},
-      {0x19, 0x21, false, 0, 8, &HeaderTexts::Region, "Region", "USA"},
-      {0x19, 0x0F, false, 0, 8, &HeaderTexts::Region, "Region", "Unknown"},
-      {0x1A, 0x02, false, 0, 8, &HeaderTexts::Maker, "Maker", "(2)"},
-      {0x1A, 0x00, false, 0, 8, &HeaderTexts::Maker, "Maker", "N/A"},
-      {0x1A, 0x33, false, 0, 8, &HeaderTexts::Maker, "Maker", "Nintendo"},
-      {0x1B, 10, false, 0, 8, &HeaderTexts::Version, "Version", "1.10"},
-      {0x04, 0, false, 0, 8, &HeaderTexts::Name, "Name", "TEST"},
-      {0x15, 'X', false, 0, 8, &HeaderTexts::Name, "Name", "TEST GAME            "},  // 21 bytes at most
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.label) + " " + c.expected);
-    const SnesHeaderBlock block = Block(c.at, c.value);
-    EXPECT_EQ(DescribeSnesHeader(block, c.hiRom, c.dataSize).*c.text, c.expected);
-    const std::string line = std::string(c.label) + ":  " + c.expected + "\n";
-    EXPECT_NE(FormatCartridgeReport(block, c.banks, c.hiRom).find(line), std::string::npos);
+  // Byte offset and value, HiROM, file size, banks, the text, its label and what it must read.
+  const std::tuple<std::size_t, std::uint8_t, bool, std::uint32_t, std::uint8_t, Text, const char*, const char*>
+      cases[] = {
+          {0x17, 10, false, 1048576, 32, &HeaderTexts::RomSize, "ROM size", "8Mb"},
+          {0x17, 10, false, 1048577, 36, &HeaderTexts::RomSize, "ROM size", "8Mb (9Mb)"},
+          {0x17, 10, false, 786432, 24, &HeaderTexts::RomSize, "ROM size", "8Mb (6Mb)"},
+          {0x17, 12, true, 4194304, 64, &HeaderTexts::RomSize, "ROM size", "32Mb"},
+          {0x17, 11, false, 1048576, 32, &HeaderTexts::RomSize, "ROM size", "16Mb (8Mb)"},
+          {0x17, 10, true, 2097152, 32, &HeaderTexts::RomSize, "ROM size", "8Mb (16Mb)"},
+          {0x15, 0x10, false, 0, 8, &HeaderTexts::Makeup, "Makeup", "Fast LoROM"},
+          {0x15, 0x0F, false, 0, 8, &HeaderTexts::Makeup, "Makeup", "Slow LoROM"},
+          {0x15, 0x0F, true, 0, 8, &HeaderTexts::Makeup, "Makeup", "Slow HiROM"},
+          {0x18, 0, false, 0, 8, &HeaderTexts::SramSize, "SRAM size", "none"},
+          {0x18, 3, false, 0, 8, &HeaderTexts::SramSize, "SRAM size", "64kb"},
+          {0x19, 0x21, false, 0, 8, &HeaderTexts::Region, "Region", "USA"},
+          {0x19, 0x0F, false, 0, 8, &HeaderTexts::Region, "Region", "Unknown"},
+          {0x1A, 0x02, false, 0, 8, &HeaderTexts::Maker, "Maker", "(2)"},
+          {0x1A, 0x00, false, 0, 8, &HeaderTexts::Maker, "Maker", "N/A"},
+          {0x1A, 0x33, false, 0, 8, &HeaderTexts::Maker, "Maker", "Nintendo"},
+          {0x1B, 10, false, 0, 8, &HeaderTexts::Version, "Version", "1.10"},
+          {0x04, 0, false, 0, 8, &HeaderTexts::Name, "Name", "TEST"},
+          {0x15, 'X', false, 0, 8, &HeaderTexts::Name, "Name", "TEST GAME            "},  // 21 bytes at most
+      };
+  for (const auto& [at, value, hiRom, dataSize, banks, text, label, expected] : cases) {
+    SCOPED_TRACE(std::string(label) + " " + expected);
+    const SnesHeaderBlock block = Block(at, value);
+    EXPECT_EQ(DescribeSnesHeader(block, hiRom, dataSize).*text, expected);
+    const std::string line = std::string(label) + ":  " + expected + "\n";
+    EXPECT_NE(FormatCartridgeReport(block, banks, hiRom).find(line), std::string::npos);
   }
 }
 

@@ -1,15 +1,12 @@
 // Loading a file: what it is taken for, which slot, fields and menu items it fills.
 #include "rom/load_image.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
+#include <csignal>
 #include <filesystem>
-#include <thread>
 
 #include "core/front_end.h"
 #include "core/state.h"
@@ -51,14 +48,8 @@ TEST_F(LoadImageTest, ClassifiesByContentNameAndSize) {
   Bytes taggedPatch = CopierHeader(8);  // "PATCH" over a real-time save's copier header
   std::copy_n("PATCH", 5, taggedPatch.begin());
   Bytes smdMax = testing::GenesisRom(4194816, testing::GenesisHeader());
-  struct Case {
-    const char* name;
-    Bytes bytes;
-    std::uint8_t device;
-    FileKind kind;
-    bool copierHeader;
-  };
-  const Case cases[] = {
+  // File name, content, device, what it is taken for, copier header.
+  const std::tuple<const char*, Bytes, std::uint8_t, FileKind, bool> cases[] = {
       {"patch14.bin", PatchBytes(14), kDeviceSwc, FileKind::None, false},
       {"patch13.ips", PatchBytes(13), kDeviceSwc, FileKind::None, false},
       {"PATCH14.IPS", PatchBytes(14), kDeviceSwc, FileKind::Patch, false},
@@ -83,19 +74,19 @@ TEST_F(LoadImageTest, ClassifiesByContentNameAndSize) {
       {"genesis.bin", testing::GenesisRom(0x4000, testing::GenesisHeader()), kDeviceSwc, FileKind::None, false},
       {"snes.smc", testing::SnesImage(0x8000, false, false), kDeviceSmd, FileKind::None, false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, bytes, device, kind, copierHeader] : cases) {
+    SCOPED_TRACE(name);
     ResetSharedState();
-    SelectedDevice = c.device;
-    RomHasCopierHeader = SramHasCopierHeader = !c.copierHeader;
-    const std::string path = dir.Write(c.name, c.bytes);
-    EXPECT_EQ(LoadImageFile(path), c.kind);
+    SelectedDevice = device;
+    RomHasCopierHeader = SramHasCopierHeader = !copierHeader;
+    const std::string path = dir.Write(name, bytes);
+    EXPECT_EQ(LoadImageFile(path), kind);
     const std::string* slots[] = {&RomPath, &SramPath, &RealTimePath, &PatchPath};
     const FileKind kinds[] = {FileKind::Rom, FileKind::Sram, FileKind::RealTime, FileKind::Patch};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(*slots[i], kinds[i] == c.kind ? path : "") << i;
-    EXPECT_EQ(LastDirectory, c.kind == FileKind::None ? "" : dir.Root());
-    if (c.kind == FileKind::Rom || c.kind == FileKind::Sram) {
-      EXPECT_EQ(c.kind == FileKind::Rom ? RomHasCopierHeader : SramHasCopierHeader, c.copierHeader);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(*slots[i], kinds[i] == kind ? path : "") << i;
+    EXPECT_EQ(LastDirectory, kind == FileKind::None ? "" : dir.Root());
+    if (kind == FileKind::Rom || kind == FileKind::Sram) {
+      EXPECT_EQ(kind == FileKind::Rom ? RomHasCopierHeader : SramHasCopierHeader, copierHeader);
     }
   }
 }
@@ -206,24 +197,16 @@ TEST_F(LoadImageTest, OnlyRegularFilesAreReadAndAFifoIsNotWaitedFor) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const std::string folder = dir.PathOf("folder.smc");
   std::filesystem::create_directory(folder);
-  // Should the load wait for a writer after all, one comes after a long while,
-  // so that the test fails rather than hangs.
-  std::atomic<bool> loaded{false};
-  std::atomic<bool> writerNeeded{false};
-  std::thread rescue([&] {
-    for (int i = 0; i < 100 && !loaded; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (loaded) return;
-    writerNeeded = true;
-    const int fd = open(fifo.c_str(), O_RDWR);
-    while (!loaded) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    close(fd);
+  // Should the load wait for a writer after all, the alarm ends the test as failed rather than let it hang.
+  std::signal(SIGALRM, [](int) {
+    constexpr char kText[] = "the load of a FIFO waited for a writer\n";
+    _exit(write(STDERR_FILENO, kText, sizeof kText - 1) < 0 ? 2 : 1);
   });
-  const FileKind kind = LoadImageFile(fifo);
-  loaded = true;
-  rescue.join();
-  EXPECT_EQ(kind, FileKind::None);
-  EXPECT_FALSE(writerNeeded) << "the load of a FIFO waited for a writer";
-  for (const std::string& path : {folder, std::string("/dev/zero")}) EXPECT_EQ(LoadImageFile(path), FileKind::None);
+  alarm(10);
+  for (const std::string& path : {fifo, folder, std::string("/dev/zero")}) {
+    EXPECT_EQ(LoadImageFile(path), FileKind::None) << path;
+  }
+  alarm(0);
   EXPECT_EQ(RomPath + SramPath + RealTimePath + PatchPath, "");
 }
 

@@ -5,11 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,21 +33,6 @@ inline emu::Options Opts(Device device, Fault fault = Fault::None, std::uint64_t
   return options;
 }
 
-struct Rig;
-
-// Passes the port calls to whichever copier Rig::port names. Once the rig
-// spoils, the ERROR status line reads inverted: every byte received arrives
-// with bits 0 and 4 flipped, its check byte too, so a block of an even length
-// fails its check however often it is read.
-struct ForwardingPort final : PortIo {
-  explicit ForwardingPort(Rig& rig) : rig(rig) {}
-  void PortOut(std::uint16_t port, std::uint8_t value) override;
-  std::uint8_t PortIn(std::uint16_t port) override;
-  void NotPortBit(std::uint16_t port, std::uint8_t bit) override;
-  std::uint16_t IsDriverInstalled() override;
-  Rig& rig;
-};
-
 // An emulated copier with the link bound and the device selected, a scratch
 // folder and the link trace. It is the front end too: it records like
 // WindowModel, presses Cancel once the progress text cancelAt is shown, starts
@@ -56,10 +40,27 @@ struct ForwardingPort final : PortIo {
 // the wire, runs onProgress for every progress text and onDialog when a save
 // dialog opens. The verify switches are off again when it goes.
 struct Rig : WindowModel {
+  // Passes the port calls to whichever copier `port` names. Once spoiling, the
+  // ERROR status line reads inverted: every byte received arrives with bits 0
+  // and 4 flipped, its check byte too, so a block of an even length fails its
+  // check however often it is read.
+  struct Port final : PortIo {
+    explicit Port(Rig& rig) : rig(rig) {}
+    void PortOut(std::uint16_t port, std::uint8_t value) override { rig.port->PortOut(port, value); }
+    std::uint8_t PortIn(std::uint16_t port) override {
+      const std::uint8_t value = rig.port->PortIn(port);
+      const bool spoil = rig.spoiling || rig.copier().BytesMoved() >= rig.spoilAfterBytes;
+      return (port & 3) == kStatusRegister && spoil ? value ^ 0x08 : value;
+    }
+    void NotPortBit(std::uint16_t port, std::uint8_t bit) override { rig.port->NotPortBit(port, bit); }
+    std::uint16_t IsDriverInstalled() override { return rig.port->IsDriverInstalled(); }
+    Rig& rig;
+  };
+
   explicit Rig(const emu::Options& options = {}) : link(options) {
     SelectedDevice = options.device == Device::Smd ? kDeviceSmd : kDeviceSwc;
     SetFrontEnd(this);
-    SetPortLibraryLoader([this](std::string&) { return std::make_unique<ForwardingPort>(*this); });
+    SetPortLibraryLoader([this](std::string&) { return std::make_unique<Port>(*this); });
     if (!EnsureLinkReady()) throw std::runtime_error("the emulated link did not bind");
     ClearRecords();
     SetLinkTrace(trace);
@@ -67,7 +68,6 @@ struct Rig : WindowModel {
   ~Rig() {
     SetLinkTrace(nullptr);
     std::fclose(trace);
-    std::free(traceText);
     ResetPortBinding();
     SetFrontEnd(nullptr);
     VerifyDownloads = VerifyUploads = false;
@@ -109,7 +109,7 @@ struct Rig : WindowModel {
   Texts TraceLines() {
     FlushLinkTrace();
     std::fflush(trace);
-    std::istringstream in(std::string(traceText, traceSize));
+    std::ifstream in(Path("trace"));
     Texts lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
@@ -127,18 +127,7 @@ struct Rig : WindowModel {
   std::function<void()> onDialog;
   std::function<void(const std::string&)> onProgress;
   PortIo* port = &link.copier();
-  char* traceText = nullptr;
-  std::size_t traceSize = 0;
-  std::FILE* trace = open_memstream(&traceText, &traceSize);
+  std::FILE* trace = std::fopen(Path("trace").c_str(), "w");
 };
-
-inline void ForwardingPort::PortOut(std::uint16_t port, std::uint8_t value) { rig.port->PortOut(port, value); }
-inline std::uint8_t ForwardingPort::PortIn(std::uint16_t port) {
-  const std::uint8_t value = rig.port->PortIn(port);
-  const bool spoil = rig.spoiling || rig.copier().BytesMoved() >= rig.spoilAfterBytes;
-  return (port & 3) == kStatusRegister && spoil ? value ^ 0x08 : value;
-}
-inline void ForwardingPort::NotPortBit(std::uint16_t port, std::uint8_t bit) { rig.port->NotPortBit(port, bit); }
-inline std::uint16_t ForwardingPort::IsDriverInstalled() { return rig.port->IsDriverInstalled(); }
 
 }  // namespace ql::testing
