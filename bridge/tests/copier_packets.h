@@ -8,10 +8,12 @@
 
 namespace ql::bridge::testing {
 
-inline Bytes U16(std::uint16_t value) { return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)}; }
+inline Bytes U16(std::uint16_t value) {
+  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)};
+}
 inline Bytes U32(std::uint32_t value) {
-  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value >> 16),
-          static_cast<std::uint8_t>(value >> 24)};
+  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+          static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
 }
 
 // The copier's check byte: 0x81 with every byte from `from` on XORed in.

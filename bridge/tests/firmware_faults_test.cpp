@@ -91,7 +91,8 @@ TEST(BridgeFaults, SilenceParksTheLinesOnlyInsideATransfer) {
   SimSession sim("device=smd");
   sim.Send(QLBR_REQ_WRITE_CONTROL, {0x0E});
   sim.Sync(4);
-  std::this_thread::sleep_for(1500ms);
+  // Twice the board's one-second watch: on a loaded host simulated time runs slower than real time.
+  std::this_thread::sleep_for(2000ms);
   sim.Send(QLBR_REQ_SEND, {0xD5, 0xAA, 0x96});
   EXPECT_EQ(sim.Expect(QLBR_REP_ERROR, 10s).payload, Bytes{QLBR_ERROR_SILENCE});
   EXPECT_EQ(sim.Sync(5), 3u);

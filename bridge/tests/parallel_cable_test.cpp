@@ -2,13 +2,14 @@
 // PC port shows: they are what makes a wrong inversion in the firmware fail.
 // (The data lines need no table here: the copier's memory in the exchange
 // tests shows any bit out of place.)
+#include "bridge/sim/parallel_cable.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 
 #include "bridge/sim/board_pins.h"
-#include "bridge/sim/parallel_cable.h"
 
 namespace ql::bridge {
 namespace {
@@ -21,8 +22,8 @@ TEST(ParallelCable, ControlRegisterFromLineLevels) {
   // A PC writing 0x0C (how it leaves the port) drives STROBE and AUTOFEED
   // high, INIT high, SELECT-IN low.
   const Case cases[] = {
-      {true, true, true, false, 0x0C}, {false, true, true, false, 0x0D}, {true, false, true, false, 0x0E},
-      {true, true, false, false, 0x08}, {true, true, true, true, 0x04},  {false, false, false, true, 0x03},
+      {true, true, true, false, 0x0C},  {false, true, true, false, 0x0D},  {true, false, true, false, 0x0E},
+      {true, true, false, false, 0x08}, {true, true, true, true, 0x04},    {false, false, false, true, 0x03},
       {true, true, false, true, 0x00},  {false, false, true, false, 0x0F},
   };
   for (const Case& c : cases) {
@@ -62,10 +63,10 @@ TEST(ParallelCable, StatusValueDrivesTheLinesWithBusyInverted) {
 // never on the UART pins, and each board pin used once.
 TEST(BoardPins, WiringTableMatchesTheDb25Plug) {
   const std::pair<Line, int> db25[] = {
-      {Line::Strobe, 1},  {Line::Data0, 2},  {Line::Data1, 3},     {Line::Data2, 4},     {Line::Data3, 5},
-      {Line::Data4, 6},   {Line::Data5, 7},  {Line::Data6, 8},     {Line::Data7, 9},     {Line::Ack, 10},
-      {Line::Busy, 11},   {Line::PaperOut, 12}, {Line::Select, 13}, {Line::Autofeed, 14}, {Line::Error, 15},
-      {Line::Init, 16},   {Line::SelectIn, 17},
+      {Line::Strobe, 1}, {Line::Data0, 2},     {Line::Data1, 3},   {Line::Data2, 4},     {Line::Data3, 5},
+      {Line::Data4, 6},  {Line::Data5, 7},     {Line::Data6, 8},   {Line::Data7, 9},     {Line::Ack, 10},
+      {Line::Busy, 11},  {Line::PaperOut, 12}, {Line::Select, 13}, {Line::Autofeed, 14}, {Line::Error, 15},
+      {Line::Init, 16},  {Line::SelectIn, 17},
   };
   const auto pins = BoardPins();
   ASSERT_EQ(pins.size(), std::size(db25));

@@ -1,8 +1,8 @@
 // The simulator's command line: what it accepts, and that it refuses the
 // rest with a message instead of running with a setting it did not take.
-#include <gtest/gtest.h>
-
 #include "bridge/sim/sim_arguments.h"
+
+#include <gtest/gtest.h>
 
 namespace ql::bridge {
 namespace {
@@ -20,11 +20,10 @@ TEST(SimArguments, AcceptedSettings) {
 }
 
 TEST(SimArguments, RefusedCommandLines) {
+  // "device=swc" "rts=0": the emulator's options come as one text, joined with commas.
   const std::vector<std::vector<std::string>> cases = {
-      {"--baud", "fast"},      {"--baud", "100"},         {"--latency-ms", "2000"},
-      {"--corrupt-byte", "0"}, {"--firmware"},            {"--speed", "1"},
-      {"device=swc", "rts=0"},  // one option text only
-      {"device=pce"},
+      {"--baud", "fast"}, {"--baud", "100"}, {"--latency-ms", "2000"}, {"--corrupt-byte", "0"},
+      {"--firmware"},     {"--speed", "1"},  {"device=swc", "rts=0"},  {"device=pce"},
   };
   for (const auto& arguments : cases) {
     BridgeSettings settings;

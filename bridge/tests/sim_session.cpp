@@ -135,7 +135,8 @@ bool SimSession::TakeFrame(Frame& frame) {
   frame.type = input_[1];
   frame.payload.assign(input_.begin() + 3, input_.begin() + 3 + static_cast<std::ptrdiff_t>(length));
   input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(length + QLBR_FRAME_OVERHEAD));
-  if (frame.type == QLBR_REP_CREDIT && frame.payload.size() == 2) credited_ += frame.payload[0] | (frame.payload[1] << 8);
+  if (frame.type == QLBR_REP_CREDIT && frame.payload.size() == 2)
+    credited_ += frame.payload[0] | (frame.payload[1] << 8);
   return true;
 }
 

@@ -48,8 +48,7 @@ class SimSession {
  public:
   // `options` are the emulator's, with @ standing for the scratch folder;
   // `dram`, if not empty, is the copier's memory at start (with state=@).
-  explicit SimSession(std::string options = "", const std::vector<std::string>& arguments = {},
-                      const Bytes& dram = {});
+  explicit SimSession(std::string options = "", const std::vector<std::string>& arguments = {}, const Bytes& dram = {});
   ~SimSession();
   SimSession(const SimSession&) = delete;
   SimSession& operator=(const SimSession&) = delete;
