@@ -7,10 +7,18 @@
 namespace ql::cli {
 namespace {
 
+#if defined(_WIN32)
+constexpr const char* kPortHelp =
+    "lpt1 (default, 0x378) | lpt2 (0x278) | lpt3 (0x3BC) | 0xHHHH (that base), all through io.dll or inpout beside "
+    "this program or in the system folder | bridge[:COMn][,baud=N] "
+    "(the USB bridge; COMn such as COM3, else the first that answers; N 1000000 (default) or 2000000) | "
+    "sim[:OPTIONS] "
+#else
 constexpr const char* kPortHelp =
     "lpt1 (default) | lpt2 | lpt3 | 0xHHHH (direct I/O at that base) | /dev/parportN | bridge[:DEVICE][,baud=N] "
     "(the USB bridge; DEVICE such as /dev/ttyUSB0, else the first that answers; N 1000000 (default) or 2000000) | "
     "sim[:OPTIONS] "
+#endif
     "(the copier emulator; OPTIONS: state=DIR, cart=FILE, hirom=1, rts=0, fault=dead|stall:N|badcheck|slow:MS, "
     "noise=PPM, cartnoise=PPM, seed=N, dramfault=OFFSET:BIT; see docs/emulator.md)";
 

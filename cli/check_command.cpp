@@ -1,8 +1,6 @@
 #include "cli/check_command.h"
 
 #include <fmt/format.h>
-#include <sys/stat.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -10,9 +8,11 @@
 #include <optional>
 
 #include "cli/exit_codes.h"
+#include "cli/file_io.h"
 #include "cli/info_command.h"
 #include "cli/json_output.h"
 #include "core/state.h"
+#include "rom/crc32.h"
 #include "rom/dump_analysis.h"
 #include "rom/image_classifier.h"
 
@@ -30,10 +30,6 @@ struct CheckedFile {
   DumpAnalysis analysis;
 };
 
-std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size) {
-  return static_cast<std::uint32_t>(::crc32(crc, bytes, static_cast<uInt>(size)));
-}
-
 std::optional<CheckedFile> Examine(const std::string& path, std::string& error) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
@@ -41,15 +37,14 @@ std::optional<CheckedFile> Examine(const std::string& path, std::string& error) 
     return std::nullopt;
   }
   // A regular file ends; a device or pipe need not, so it is read no further than an image can be.
-  struct stat status {};
-  const bool regular = fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+  const bool regular = IsRegularFile(file);
   CheckedFile checked;
   std::vector<std::uint8_t> bytes;
-  std::uint32_t wholeCrc = Crc32(0, nullptr, 0);
+  std::uint32_t wholeCrc = 0;
   std::uint8_t chunk[65536];
   std::size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    wholeCrc = Crc32(wholeCrc, chunk, n);
+    wholeCrc = Crc32(wholeCrc, {chunk, n});
     if (bytes.size() <= kLargestRomFile) bytes.insert(bytes.end(), chunk, chunk + n);
     if (!regular && bytes.size() > kLargestRomFile) break;
   }
@@ -70,7 +65,7 @@ std::optional<CheckedFile> Examine(const std::string& path, std::string& error) 
   } else {
     checked.analysis = AnalyseDump(bytes, path, SelectedDevice);
     const auto& data = checked.analysis.plainData;
-    checked.crc = Crc32(Crc32(0, nullptr, 0), data.data(), data.size());
+    checked.crc = Crc32(0, data);
   }
   return checked;
 }

@@ -1,7 +1,10 @@
-// Whole-file reads and safe writes for the offline commands.
+// Whole-file reads and safe writes for the offline commands, and the file
+// checks the other commands make. One implementation per system
+// (posix_file_io.cpp, windows_file_io.cpp) behind the same messages.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,14 +21,15 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
 // permission bits.
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error);
 
-// open(path, flags) for writing that, on a FIFO nobody reads yet, waits for
-// its reader without blocking in the open, so that a Ctrl+C ends the wait
-// (-1, errno EINTR). The descriptor returned blocks as usual.
-int OpenForWriting(const std::string& path, int flags);
+// Creates or truncates a file for writing. On a FIFO nobody reads yet it
+// waits for the reader, until a Ctrl+C ends the wait (nullptr, errno EINTR).
+// nullptr and errno when the file cannot be opened.
+std::FILE* OpenForWriting(const std::string& path);
 
 // A download whose OUTFILE is a FIFO opens it on the job's thread, where a
 // Ctrl+C cannot reach the wait: this waits for the reader first and holds a
 // write end open until the end, so that the job's open returns at once.
+// Windows has no FIFOs in its file system: nothing to wait for there.
 class FifoReaderWait {
  public:
   explicit FifoReaderWait(const std::string& path);
@@ -42,7 +46,14 @@ class FifoReaderWait {
 std::string NotRegularFileKind(const std::string& path);
 
 // True when both paths name one file: the same existing file (by device and
-// inode, so "x", "./x" and a link to x match), or the same text.
+// inode, or volume and file index, so "x", "./x" and a link to x match), or
+// the same text.
 bool SameFile(const std::string& a, const std::string& b);
+
+// Whether an open file is a regular file (a device or pipe need not end).
+bool IsRegularFile(std::FILE* file);
+
+// Whether the file may be read, for telling why a load failed.
+bool IsReadable(const std::string& path);
 
 }  // namespace ql::cli

@@ -1,7 +1,6 @@
 #include "cli/file_loading.h"
 
 #include <fmt/format.h>
-#include <unistd.h>
 
 #include "app/file_batch.h"
 #include "cli/file_io.h"
@@ -23,7 +22,7 @@ void NameRefusal(const std::string& path, CliFrontEnd& ui) {
                     path, kMaxPathLength, kMaxPathLength));
   } else if (std::string kind = NotRegularFileKind(path); !kind.empty()) {
     ui.Error(fmt::format("{}: is {}, refused; name a regular file", path, kind));
-  } else if (access(path.c_str(), R_OK) != 0) {
+  } else if (!IsReadable(path)) {
     ui.Error(fmt::format("{}: cannot be read", path));
   } else {
     ui.Error(fmt::format("{}: not recognised (not a {} ROM image, an SRAM file, a real-time save or an IPS patch{})",

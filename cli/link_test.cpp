@@ -1,13 +1,13 @@
 #include "cli/link_test.h"
 
 #include <fmt/format.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <iostream>
 
 #include "cli/exit_codes.h"
+#include "cli/terminal.h"
 #include "core/state.h"
 #include "core/types.h"
 #include "core/units.h"
@@ -223,7 +223,7 @@ std::string FormatLinkTestReport(const LinkTestResult& result) {
 int RunThoroughProbe(bool yes, CliFrontEnd& ui) {
   ui.PrintError(kWarning);
   if (!yes) {
-    if (!isatty(STDIN_FILENO)) {
+    if (!StandardInputIsTerminal()) {
       ui.Error("probe --thorough: give --yes to run the link test without a terminal to ask on");
       return kExitUsage;
     }

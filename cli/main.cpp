@@ -1,6 +1,5 @@
 // quillon: the command-line front end over the portable core.
 #include <fmt/format.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <exception>
@@ -19,6 +18,7 @@
 #include "cli/offline_commands.h"
 #include "cli/port_selection.h"
 #include "cli/probe_command.h"
+#include "cli/terminal.h"
 #include "cli/trace_output.h"
 #include "core/state.h"
 #include "core/types.h"
@@ -32,7 +32,7 @@ using namespace ql::cli;
 
 ProgressLine::Mode ProgressMode(const Invocation& inv) {
   if (inv.quiet) return ProgressLine::Mode::Off;
-  if (isatty(STDERR_FILENO)) return ProgressLine::Mode::Redraw;
+  if (StandardErrorIsTerminal()) return ProgressLine::Mode::Redraw;
   return inv.progress ? ProgressLine::Mode::Lines : ProgressLine::Mode::Off;
 }
 

@@ -67,7 +67,11 @@ bool ParsePortChoice(const std::string& port, const std::string& device, PortCho
 std::string DescribePort(const PortChoice& choice) {
   switch (choice.kind) {
     case PortChoice::Kind::Lpt:
+#if defined(_WIN32)
+      return fmt::format("port library at 0x{:04X}", LptBaseAddress(static_cast<int>(choice.lptNumber)));
+#else
       return "ppdev " + LptDevicePath(static_cast<int>(choice.lptNumber));
+#endif
     case PortChoice::Kind::DevicePath:
       return "ppdev " + choice.argument;
     case PortChoice::Kind::DirectIo:

@@ -1,8 +1,6 @@
 #include "cli/trace_output.h"
 
-#include <fcntl.h>
 #include <fmt/format.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -48,19 +46,13 @@ bool TraceOutput::Open(std::string& error) {
   if (path_.empty()) return true;
   if (attempted_) return file_ != nullptr;  // a failure was told the first time
   attempted_ = true;
-  const int fd = OpenForWriting(path_, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC);
-  if (fd < 0 && errno == EINTR) {
+  file_ = OpenForWriting(path_);
+  if (!file_ && errno == EINTR) {
     error = fmt::format("{}: nothing read the FIFO (--trace)", path_);
     return false;
   }
-  if (fd < 0) {
-    error = fmt::format("{}: cannot be written (--trace): {}", path_, std::strerror(errno));
-    return false;
-  }
-  file_ = fdopen(fd, "w");
   if (!file_) {
     error = fmt::format("{}: cannot be written (--trace): {}", path_, std::strerror(errno));
-    close(fd);
     return false;
   }
   SetLinkTrace(file_);

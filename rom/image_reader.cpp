@@ -1,8 +1,8 @@
 #include "rom/image_reader.h"
 
+#include <sys/stat.h>
 #if !defined(_WIN32)
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -47,8 +47,14 @@ std::size_t MemoryImageReader::ReadAt(std::uint64_t offset, std::uint8_t* buffer
 
 FileImageReader::FileImageReader(const std::string& path) {
 #if defined(_WIN32)
-  // "rb" opens an existing file only and shares read access.
+  // "rb" opens an existing file only and shares read access. Only a disk
+  // file is an image: a console (CON) or a serial port would wait for input.
   file_ = std::fopen(path.c_str(), "rb");
+  struct _stat64 st {};
+  if (file_ != nullptr && (_fstat64(_fileno(file_), &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
 #else
   // Only a regular file is an image: a FIFO would hold the open until a
   // writer came (O_NONBLOCK keeps it from waiting), a device may never end.

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -30,25 +29,6 @@ const char* KindOf(mode_t mode) {
   if (S_ISSOCK(mode)) return "a socket";
   return "not a regular file";
 }
-
-// Holds Ctrl+C back while a temporary file exists, so an interrupt ends the
-// process only after the file was renamed into place or removed.
-class InterruptsHeld {
- public:
-  InterruptsHeld() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigprocmask(SIG_BLOCK, &set, &previous_);
-  }
-  ~InterruptsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-  InterruptsHeld(const InterruptsHeld&) = delete;
-  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
-
- private:
-  sigset_t previous_;
-};
 
 // The file a write to path lands in: links followed to their end. `exists`
 // tells whether it is there (`existing` is then its stat); only a regular
@@ -154,7 +134,12 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
   return false;
 }
 
-int OpenForWriting(const std::string& path, int flags) {
+namespace {
+
+// open() for writing that, on a FIFO nobody reads yet, waits for its reader
+// without blocking in the open, so that a Ctrl+C ends the wait (-1, errno
+// EINTR). The descriptor returned blocks as usual.
+int OpenDescriptorForWriting(const std::string& path, int flags) {
   int fd;
   // O_NONBLOCK: a FIFO without a reader fails at once (ENXIO) instead of holding the open.
   while ((fd = open(path.c_str(), flags | O_NONBLOCK, 0666)) < 0 && errno == ENXIO) {
@@ -168,14 +153,35 @@ int OpenForWriting(const std::string& path, int flags) {
   return fd;
 }
 
+}  // namespace
+
+std::FILE* OpenForWriting(const std::string& path) {
+  const int fd = OpenDescriptorForWriting(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "w");
+  if (!file) {
+    const int reason = errno;
+    close(fd);
+    errno = reason;
+  }
+  return file;
+}
+
 FifoReaderWait::FifoReaderWait(const std::string& path) {
   struct stat st {};
-  if (stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) fd_ = OpenForWriting(path, O_WRONLY | O_CLOEXEC);
+  if (stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) fd_ = OpenDescriptorForWriting(path, O_WRONLY | O_CLOEXEC);
 }
 
 FifoReaderWait::~FifoReaderWait() {
   if (fd_ >= 0) close(fd_);
 }
+
+bool IsRegularFile(std::FILE* file) {
+  struct stat status {};
+  return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool IsReadable(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
 
 std::string NotRegularFileKind(const std::string& path) {
   struct stat st {};

@@ -1,7 +1,8 @@
+#include <signal.h>
+
+#include <atomic>
+
 #include "cli/interrupt.h"
-
-#include <csignal>
-
 #include "core/state.h"
 
 namespace ql::cli {
@@ -28,5 +29,19 @@ void InstallInterruptHandler() {
 }
 
 bool Interrupted() { return interrupted.load(); }
+
+struct InterruptsHeld::Saved {
+  sigset_t previous;
+};
+
+InterruptsHeld::InterruptsHeld() : saved_(std::make_unique<Saved>()) {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigprocmask(SIG_BLOCK, &set, &saved_->previous);
+}
+
+InterruptsHeld::~InterruptsHeld() { sigprocmask(SIG_SETMASK, &saved_->previous, nullptr); }
 
 }  // namespace ql::cli
