@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <functional>
-#include <new>
-#include <stdexcept>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <semaphore>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -132,7 +132,7 @@ constexpr int kSwcOnlyItems[] = {IDM_CARTRIDGE_INFO, IDM_EXECUTE_REALTIME, IDM_D
 TEST_F(AppTest, InitialisationChecksTheStoredDeviceAndPortAndIgnoresUnknownOnes) {
   Restart(kDeviceSmd, 3);
   SelectDevice(2);
-  for (std::uint8_t port : {0, 4}) SelectLpt(port);
+  for (std::uint8_t port : {0, 6}) SelectLpt(port);  // 4 and 5 are the bridge and a base of the user's own
   EXPECT_TRUE(window().MenuItemChecked(IDM_DEVICE_SMD));
   EXPECT_FALSE(window().MenuItemChecked(IDM_DEVICE_SWC));
   for (int item : {IDM_LPT1, IDM_LPT2, IDM_LPT3}) EXPECT_EQ(window().MenuItemChecked(item), item == IDM_LPT3) << item;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,8 +65,8 @@ TEST(Arguments, PortChoices) {
 TEST(SaveDialog, TheAnswerPicksTheFilterOfItsExtensionOnce) {
   SaveFileRequest request;
   request.filters = {{"All files", "*.*"}, {"Backup", "*.bbd"}, {"SRAM", "*.sav;*.srm"}};
-  const std::pair<std::string, int> cases[] = {
-      {"out.srm", 3}, {"/a.b/OUT.SRM", 3}, {"x.sav", 3}, {"x.bbd", 2}, {"out", 0}, {"out.srm.bak", 0}, {"srm", 0}};
+  const std::pair<std::string, int> cases[] = {{"out.srm", 3}, {"/a.b/OUT.SRM", 3}, {"x.sav", 3}, {"x.bbd", 2},
+                                               {"out", 0},     {"out.srm.bak", 0},  {"srm", 0}};
   for (const auto& [path, index] : cases) EXPECT_EQ(FilterIndexForPath(request, path), index) << path;
 
   ProgressLine off(stderr, ProgressLine::Mode::Off);
@@ -101,10 +102,10 @@ TEST(Progress, RatesDurationsAndLines) {
   for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
 }
 
-std::string Drawn(ProgressLine::Mode mode, void (*draw)(ProgressLine&, std::FILE*)) {
+// What `write` puts into a file.
+std::string Written(const std::function<void(std::FILE*)>& write) {
   std::FILE* file = std::tmpfile();
-  ProgressLine line(file, mode);
-  draw(line, file);
+  write(file);
   std::rewind(file);
   std::string text;
   for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
@@ -113,7 +114,8 @@ std::string Drawn(ProgressLine::Mode mode, void (*draw)(ProgressLine&, std::FILE
 }
 
 TEST(Progress, LinesModeWritesFirstAndLastOfEachStepOnly) {
-  std::string text = Drawn(ProgressLine::Mode::Lines, [](ProgressLine& line, std::FILE*) {
+  std::string text = Written([](std::FILE* file) {
+    ProgressLine line(file, ProgressLine::Mode::Lines);
     line.Update("ROM 0/128", 0, 128);
     line.Update("ROM 64/128", 64, 128);    // right after the first: skipped
     line.Update("ROM 128/128", 128, 128);  // the end of the step: always
@@ -129,15 +131,15 @@ TEST(Progress, LinesModeWritesFirstAndLastOfEachStepOnly) {
 }
 
 TEST(Progress, RedrawModeRewritesOneLineAndErasesItForMessagesAndAtTheEnd) {
-  EXPECT_EQ(Drawn(ProgressLine::Mode::Redraw,
-                  [](ProgressLine& line, std::FILE* file) {
-                    line.Update("ROM 0/128", 0, 128);
-                    line.PrintMessage(file, "SWC Interface: LPT read timeout");
-                    line.PrintMessage(file, "no line drawn now\n");
-                    line.Update("SRAM 0/256", 0, 256);
-                    line.Update("", 0, 0);
-                    line.Update("", 0, 0);  // nothing left to erase
-                  }),
+  EXPECT_EQ(Written([](std::FILE* file) {
+              ProgressLine line(file, ProgressLine::Mode::Redraw);
+              line.Update("ROM 0/128", 0, 128);
+              line.PrintMessage(file, "SWC Interface: LPT read timeout");
+              line.PrintMessage(file, "no line drawn now\n");
+              line.Update("SRAM 0/256", 0, 256);
+              line.Update("", 0, 0);
+              line.Update("", 0, 0);  // nothing left to erase
+            }),
             "\r\033[KROM 0/128 [------------------------]   0%\r\033[KSWC Interface: LPT read timeout\n"
             "no line drawn now\n\r\033[KSRAM 0/256 [------------------------]   0%\r\033[K");
 }
@@ -166,24 +168,20 @@ TEST(Escaping, JsonKeepsUtf8AndEscapesOtherBytesAndControls) {
 TEST(Progress, AFailedOrCancelledStepLeavesNoFinishedLine) {
   for (bool cancel : {false, true}) {
     SCOPED_TRACE(cancel ? "cancelled" : "timed out");
-    std::FILE* file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    ProgressLine line(file, ProgressLine::Mode::Lines);
-    CliFrontEnd ui(line);
-    ui.ShowProgress("ROM 0/2048", 0, 2048);
-    if (cancel) {
-      CancelRequested = true;
-    } else {
-      ui.ShowMessage("LPT read timeout", "SWC Interface", MessageIcon::Stop);
-    }
-    ui.ShowProgress("ROM 2048/2048", 2048, 2048);  // the step's closing update
-    ui.ShowProgress("", 0, 0);
-    CancelRequested = false;
-    std::rewind(file);
-    std::string text;
-    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-    std::fclose(file);
-    EXPECT_EQ(text, "ROM 0/2048 [------------------------]   0%\n") << text;
+    const std::string text = Written([cancel](std::FILE* file) {
+      ProgressLine line(file, ProgressLine::Mode::Lines);
+      CliFrontEnd ui(line);
+      ui.ShowProgress("ROM 0/2048", 0, 2048);
+      if (cancel) {
+        CancelRequested = true;
+      } else {
+        ui.ShowMessage("LPT read timeout", "SWC Interface", MessageIcon::Stop);
+      }
+      ui.ShowProgress("ROM 2048/2048", 2048, 2048);  // the step's closing update
+      ui.ShowProgress("", 0, 0);
+      CancelRequested = false;
+    });
+    EXPECT_EQ(text, "ROM 0/2048 [------------------------]   0%\n");
   }
 }
 

@@ -4,12 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
 #include <string>
 
 #include "cli/line_analysis.h"
-#include "core/port_io.h"
 #include "core/state.h"
 #include "core/types.h"
 #include "link/port_binding.h"
@@ -18,7 +15,7 @@
 namespace ql::cli {
 namespace {
 
-using Fault = std::function<std::uint8_t(std::uint8_t)>;
+using Fault = testing::SimLink::StatusLines;
 
 std::uint8_t Swap(std::uint8_t v, int a, int b) {
   const unsigned x = ((v >> a) ^ (v >> b)) & 1u;
@@ -74,32 +71,13 @@ TEST(LineAnalysis, NamesTheLineThatASpoiltBitPointsAt) {
   }
 }
 
-// The emulated copier behind a cable that changes the status lines.
-class FaultyCable final : public PortIo {
- public:
-  FaultyCable(PortIo& copier, Fault status) : copier_(copier), status_(std::move(status)) {}
-  void PortOut(std::uint16_t port, std::uint8_t value) override { copier_.PortOut(port, value); }
-  std::uint8_t PortIn(std::uint16_t port) override {
-    const std::uint8_t value = copier_.PortIn(port);
-    return (port & 3) == kStatusRegister ? status_(value) : value;
-  }
-  void NotPortBit(std::uint16_t port, std::uint8_t bit) override { copier_.NotPortBit(port, bit); }
-  std::uint16_t IsDriverInstalled() override { return copier_.IsDriverInstalled(); }
-
- private:
-  PortIo& copier_;
-  Fault status_;
-};
-
-LinkTestResult TestThrough(Fault status, emu::Options options = {}) {
+// The test run against the emulated copier behind a cable that changes the status lines.
+LinkTestResult TestThrough(const testing::SimLink::StatusLines& status, emu::Options options = {}) {
   testing::SimLink link(options);
+  link.SetStatusLines(status);
   SelectedDevice = options.device == emu::Device::Smd ? kDeviceSmd : kDeviceSwc;
-  SetPortLibraryLoader(
-      [&](std::string&) -> std::unique_ptr<PortIo> { return std::make_unique<FaultyCable>(link.copier(), status); });
   EXPECT_TRUE(EnsureLinkReady());
-  LinkTestResult result = RunLinkTest();
-  ResetPortBinding();
-  return result;
+  return RunLinkTest();
 }
 
 TEST(LinkTest, TellsASoundLinkFromACableWithASwappedOrStuckStatusLine) {

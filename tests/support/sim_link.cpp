@@ -10,14 +10,18 @@ namespace {
 // The binding owns what the loader returns; the copier stays the fixture's.
 class BorrowedPort final : public PortIo {
  public:
-  explicit BorrowedPort(PortIo& port) : port_(port) {}
+  BorrowedPort(PortIo& port, SimLink::StatusLines cable) : port_(port), cable_(std::move(cable)) {}
   void PortOut(std::uint16_t port, std::uint8_t value) override { port_.PortOut(port, value); }
-  std::uint8_t PortIn(std::uint16_t port) override { return port_.PortIn(port); }
+  std::uint8_t PortIn(std::uint16_t port) override {
+    const std::uint8_t value = port_.PortIn(port);
+    return cable_ && (port & 3) == kStatusRegister ? cable_(value) : value;
+  }
   void NotPortBit(std::uint16_t port, std::uint8_t bit) override { port_.NotPortBit(port, bit); }
   std::uint16_t IsDriverInstalled() override { return port_.IsDriverInstalled(); }
 
  private:
   PortIo& port_;
+  SimLink::StatusLines cable_;
 };
 
 }  // namespace
@@ -34,7 +38,7 @@ SimLink::SimLink(const emu::Options& options) {
       failureMessage = PortLibraryLoadFailureText();
       return nullptr;
     }
-    return std::make_unique<BorrowedPort>(*copier_);
+    return std::make_unique<BorrowedPort>(*copier_, cable_);
   });
 }
 

@@ -3,6 +3,8 @@
 // EnsureLinkReady binds to it exactly as it would bind to io.dll.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "core/clock.h"
@@ -13,6 +15,9 @@ namespace ql::testing {
 
 class SimLink {
  public:
+  // What a cable does to the status register's value on its way to the PC.
+  using StatusLines = std::function<std::uint8_t(std::uint8_t)>;
+
   explicit SimLink(const emu::Options& options = {});
   ~SimLink();
   SimLink(const SimLink&) = delete;
@@ -25,11 +30,14 @@ class SimLink {
   int LoadCount() const { return loads_; }
   // Makes the next loads fail like a missing library.
   void SetLibraryMissing(bool missing) { libraryMissing_ = missing; }
+  // A faulty cable between the copier and the ports bound from now on.
+  void SetStatusLines(StatusLines cable) { cable_ = std::move(cable); }
 
  private:
   VirtualClock clock_;
   WindowModel window_;
   std::unique_ptr<emu::Copier> copier_;
+  StatusLines cable_;
   int loads_ = 0;
   bool libraryMissing_ = false;
 };
