@@ -1,11 +1,8 @@
 """Runs Quillon.exe under Wine on a private X server and reads its windows
 through the inspection helper (inspect.exe), so the end-to-end tests check
-control texts, states and menus rather than pixels.
-
-One pristine Wine prefix is made per test run; every test works in its own
-copy of it, with its own X server, program folder and emulated copier state
-folder. Control and command ids come from the resource header the program is
-built with."""
+control texts, states and menus (ids from the program's resource header)
+rather than pixels. Each test works in its own copy of the run's pristine
+Wine prefix, with its own X server, program folder and copier state."""
 import os
 import re
 import shutil
@@ -28,13 +25,9 @@ LABELS = [v for k, v in ID.items() if k.startswith("IDC_LABEL_")]
 FIELDS = [v for k, v in ID.items() if k.startswith("IDC_") and v not in LABELS + [ID["IDC_PLAY"], ID["IDC_PROGRESS"]]]
 
 
-class GuiFailure(AssertionError):
-    pass
-
-
 def check(condition, message):
     if not condition:
-        raise GuiFailure(message)
+        raise AssertionError(message)
 
 
 # CTest's time-out: leave through the session's clean-up.
@@ -50,7 +43,7 @@ def built_file(win64: Path, name: str) -> Path:
     for folder in ("bin", "emulator", "emulator/dll"):
         if (win64 / folder / name).exists():
             return win64 / folder / name
-    raise GuiFailure(f"{name} is not built in {win64}")
+    raise AssertionError(f"{name} is not built in {win64}")
 
 
 def unescape(text: str) -> str:
@@ -78,12 +71,12 @@ class Window:
             if kind == "main":
                 self.exists, self.enabled = True, parts[0] == "1"
             elif kind == "control":
-                flags = zip(("enabled", "focus", "default"), (flag == "1" for flag in parts[2:5]))
-                self.controls[int(parts[0])] = dict(flags, text=unescape(parts[5]))
+                flags = zip(("enabled", "focus", "default"), (flag == "1" for flag in parts[1:4]))
+                self.controls[int(parts[0])] = dict(flags, text=unescape(parts[4]))
             elif kind == "window":
-                self.others.append({"caption": unescape(parts[1]), "children": {}})
+                self.others.append({"caption": unescape(parts[0]), "children": {}})
             elif kind == "child" and self.others:
-                self.others[-1]["children"][int(parts[0])] = unescape(parts[5])
+                self.others[-1]["children"][int(parts[0])] = unescape(parts[4])
             elif kind == "item":
                 self.items[int(parts[0])] = {"grey": parts[1] == "1", "checked": parts[2] == "1"}
             elif kind == "popup":
@@ -100,7 +93,7 @@ class Window:
         return next((other for other in self.others if other["caption"] == caption), None)
 
     def top_menus_grey(self):
-        return [self.popups[str(p)]["grey"] for p in range(4)]
+        return [popup["grey"] for place, popup in self.popups.items() if "." not in place]
 
     def checked(self, *item_ids):
         return [i for i in item_ids if self.items[i]["checked"]]
@@ -193,7 +186,10 @@ class Session:
     port_library = install
 
     # --- the program ----------------------------------------------------
-    def start(self, sim_options: str = "device=swc"):
+    def start(self, sim_options: str = "device=swc", library: str = None):
+        """Starts the program, with that port library of the emulator beside it."""
+        if library:
+            self.install(library)
         options = f"{sim_options},state={windows_path(self.state)}"
         with open(self.root / "program.log", "ab") as log:
             self.program = subprocess.Popen(["wine", str(self.app / "Quillon.exe")],
@@ -208,7 +204,7 @@ class Session:
         try:
             return self.program.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
-            raise GuiFailure(f"the program did not end within {timeout} s")
+            raise AssertionError(f"the program did not end within {timeout} s")
 
     def inspect(self, *args) -> subprocess.CompletedProcess:
         return run(["wine", str(self.app / "inspect.exe"), *args], self.env())
@@ -225,8 +221,7 @@ class Session:
                     return last
             except (KeyError, IndexError, TypeError):
                 pass
-            if time.monotonic() > deadline:
-                raise GuiFailure(f"timed out waiting for {what}; last: controls={last.controls} others={last.others}")
+            check(time.monotonic() <= deadline, f"timed out waiting for {what}; last: {last.controls} {last.others}")
             time.sleep(0.2)
 
     def wait_window(self, caption: str, timeout: float = 30) -> dict:
@@ -275,16 +270,14 @@ class Session:
         self.keys("ctrl+o")
         return self.wait_window("Open", 15)
 
-    def open_files(self, *paths: Path):
-        """File > Open through Ctrl+O, typing the path(s) and Enter."""
+    def open_file(self, path: Path):
+        """File > Open through Ctrl+O, typing the path and Enter."""
         self.open_dialog()
-        if len(paths) > 1:
-            self.type_text(windows_path(paths[0].parent) + "\\")
-            self.keys("Return", window="Open")
-            time.sleep(0.5)
-        self.type_text(" ".join(f'"{p.name}"' for p in paths) if len(paths) > 1 else windows_path(paths[0]))
+        self.type_text(windows_path(path))
         self.keys("Return", window="Open")
         self.wait_closed("Open")
+
+    open_files = open_file
 
     def screenshot(self):
         """The main window as an image in the run's folder, for the README."""

@@ -1,10 +1,8 @@
-#!/usr/bin/env python3
 """Writes the small files the end-to-end tests load: a Super NES ROM image
 with a valid internal header, its SRAM and patch companions, and a plain
 cartridge image for the emulated copier."""
 import random
 import struct
-import sys
 from pathlib import Path
 
 TITLE = b"QUILLON GUI TEST"
@@ -39,7 +37,3 @@ def write_set(folder: Path, base="game"):
     (folder / f"{base}.srm").write_bytes(bytes((i * 3) & 0xFF for i in range(8192)))
     (folder / f"{base}.ips").write_bytes(ips_patch())
     (folder / "cartridge.sfc").write_bytes(snes_rom(title=b"CARTRIDGE IN SLOT", seed=5))
-
-
-if __name__ == "__main__":
-    write_set(Path(sys.argv[1]))

@@ -1,11 +1,8 @@
-// A small Win32 helper for the end-to-end tests: run under Wine beside the
-// program, it reads the main window's controls and menus (and any other
-// window the program shows) and prints them as tab-separated lines, so the
-// tests check texts and states rather than pixels. It can also post a
-// command or a close request. Menus and text widths are read, and files
-// dropped, by window_probe.dll (beside this helper) loaded into the
-// program, since Wine keeps menus, fonts and drop records private to their
-// process.
+// The end-to-end tests' Win32 helper, run under Wine beside the program: it
+// prints the program's windows as tab-separated lines so the tests check
+// texts and states rather than pixels. Menus and text widths are read, and
+// files dropped, by window_probe.dll loaded into the program, since Wine
+// keeps menus, fonts and drop records private to their process.
 //
 //   inspect dump                 the main window, its menu and every other window of the program
 //   inspect controls             the same without the menu
@@ -18,7 +15,7 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -36,44 +33,31 @@ std::string WindowText(HWND window) {
   return text;
 }
 
-std::string ClassOf(HWND window) {
-  char name[128] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-struct ProcessSearch {
-  DWORD process;
-  HWND main;
-  std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<ProcessSearch*>(param);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process == search->process && window != search->main && IsWindowVisible(window))
-    search->windows.push_back(window);
-  return TRUE;
-}
-
 // The program's other visible top-level windows: message boxes, file dialogs.
-std::vector<HWND> ProcessWindows(HWND main) {
-  ProcessSearch search{0, main, {}};
-  GetWindowThreadProcessId(main, &search.process);
-  EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
-  return search.windows;
+std::vector<HWND> OtherWindows(HWND main) {
+  std::vector<HWND> windows;
+  for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+    if (window != main && probe::ProcessOf(window) == probe::ProcessOf(main) && IsWindowVisible(window))
+      windows.push_back(window);
+  }
+  return windows;
 }
 
-// Loads window_probe.dll into the program and prints what it wrote.
-void RunProbe(DWORD process) {
+// Loads window_probe.dll into the program and prints what it wrote; given
+// paths, the probe drops those files on the main window instead.
+int RunProbe(HWND main, int count = 0, char** paths = nullptr) {
   const std::string folder = probe::ModuleFolder(nullptr);
   const std::string library = folder + "window_probe.dll";
   const std::string output = folder + "probe.txt";
   DeleteFileA(output.c_str());
-
-  HANDLE target = OpenProcess(PROCESS_ALL_ACCESS, FALSE, process);
-  if (target == nullptr) return;
+  if (count > 0) {
+    FILE* list = std::fopen((folder + "drop.txt").c_str(), "wb");
+    if (list == nullptr) return 6;
+    for (int i = 0; i < count; ++i) std::fprintf(list, "%s\n", paths[i]);
+    std::fclose(list);
+  }
+  HANDLE target = OpenProcess(PROCESS_ALL_ACCESS, FALSE, probe::ProcessOf(main));
+  if (target == nullptr) return 5;
   void* remotePath = VirtualAllocEx(target, nullptr, library.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   if (remotePath != nullptr && WriteProcessMemory(target, remotePath, library.c_str(), library.size() + 1, nullptr)) {
     // kernel32 sits at the same address in every process.
@@ -84,6 +68,7 @@ void RunProbe(DWORD process) {
       CloseHandle(thread);
     }
   }
+  CloseHandle(target);
   for (int attempt = 0; attempt < 250; ++attempt) {
     if (FILE* file = std::fopen(output.c_str(), "rb")) {
       char line[1024];
@@ -93,38 +78,34 @@ void RunProbe(DWORD process) {
     }
     Sleep(20);
   }
-  CloseHandle(target);
+  return 0;
 }
 
 void DumpChildren(HWND parent, const char* kind, HWND focus) {
   for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
     const LONG style = GetWindowLongA(child, GWL_STYLE);
-    const bool isDefault = ClassOf(child) == "Button" && (style & 0x0F) == BS_DEFPUSHBUTTON;
-    std::printf("%s\t%d\t%s\t%d\t%d\t%d\t%s\n", kind, GetDlgCtrlID(child), ClassOf(child).c_str(),
-                IsWindowEnabled(child) ? 1 : 0, child == focus ? 1 : 0, isDefault ? 1 : 0,
-                Escaped(WindowText(child)).c_str());
+    const bool isDefault = probe::ClassIs(child, "Button") && (style & 0x0F) == BS_DEFPUSHBUTTON;
+    std::printf("%s\t%d\t%d\t%d\t%d\t%s\n", kind, GetDlgCtrlID(child), IsWindowEnabled(child) ? 1 : 0,
+                child == focus ? 1 : 0, isDefault ? 1 : 0, Escaped(WindowText(child)).c_str());
   }
 }
 
 int Dump(HWND main, bool withMenu) {
-  DWORD process = 0;
-  const DWORD thread = GetWindowThreadProcessId(main, &process);
   GUITHREADINFO gui = {};
   gui.cbSize = sizeof gui;
-  GetGUIThreadInfo(thread, &gui);
-  std::printf("main\t%d\t%d\t%s\n", IsWindowEnabled(main) ? 1 : 0, IsWindowVisible(main) ? 1 : 0,
-              Escaped(Caption(main)).c_str());
+  GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui);
+  std::printf("main\t%d\n", IsWindowEnabled(main) ? 1 : 0);
   DumpChildren(main, "control", gui.hwndFocus);
-  if (withMenu) RunProbe(process);
-  for (HWND window : ProcessWindows(main)) {
-    std::printf("window\t%s\t%s\n", ClassOf(window).c_str(), Escaped(Caption(window)).c_str());
+  if (withMenu) RunProbe(main);
+  for (HWND window : OtherWindows(main)) {
+    std::printf("window\t%s\n", Escaped(Caption(window)).c_str());
     DumpChildren(window, "child", gui.hwndFocus);
   }
   return 0;
 }
 
 int Dismiss(HWND main, const std::string& caption) {
-  for (HWND window : ProcessWindows(main)) {
+  for (HWND window : OtherWindows(main)) {
     if (Caption(window) != caption) continue;
     // Cancel where there is one (file dialogs); a box with only OK ends on IDOK.
     const bool hasCancel = GetDlgItem(window, IDCANCEL) != nullptr;
@@ -135,42 +116,21 @@ int Dismiss(HWND main, const std::string& caption) {
   return 4;
 }
 
-int Drop(HWND main, int count, char** paths) {
-  const std::string list = probe::ModuleFolder(nullptr) + "drop.txt";
-  FILE* file = std::fopen(list.c_str(), "wb");
-  if (file == nullptr) return 6;
-  for (int i = 0; i < count; ++i) std::fprintf(file, "%s\n", paths[i]);
-  std::fclose(file);
-  DWORD process = 0;
-  GetWindowThreadProcessId(main, &process);
-  RunProbe(process);
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: inspect dump | controls | command ID | close | dismiss CAPTION | drop PATH...\n");
-    return 2;
-  }
-  const std::string verb = argv[1];
+  const std::string verb = argc >= 2 ? argv[1] : "";
   HWND main = probe::FindMainWindow();
   if (main == nullptr) {
     std::printf("nowindow\n");
     return 3;
   }
-  if (verb == "dump") return Dump(main, true);
-  if (verb == "controls") return Dump(main, false);
-  if (verb == "command" && argc == 3) {
-    PostMessageA(main, WM_COMMAND, static_cast<WPARAM>(std::strtoul(argv[2], nullptr, 0)), 0);
-    return 0;
-  }
-  if (verb == "close") {
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    return 0;
-  }
+  if (verb == "dump" || verb == "controls") return Dump(main, verb == "dump");
+  if (verb == "command" && argc == 3)
+    return PostMessageA(main, WM_COMMAND, std::strtoul(argv[2], nullptr, 0), 0) ? 0 : 5;
+  if (verb == "close") return PostMessageA(main, WM_CLOSE, 0, 0) ? 0 : 5;
   if (verb == "dismiss" && argc == 3) return Dismiss(main, argv[2]);
-  if (verb == "drop" && argc >= 3) return Drop(main, argc - 2, argv + 2);
+  if (verb == "drop" && argc >= 3) return RunProbe(main, argc - 2, argv + 2);
+  std::fprintf(stderr, "usage: inspect dump | controls | command ID | close | dismiss CAPTION | drop PATH...\n");
   return 2;
 }

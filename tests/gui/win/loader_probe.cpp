@@ -11,6 +11,7 @@
 
 #include "core/port_io.h"
 #include "link/ports/windows_io_library.h"
+#include "main_window.h"
 
 namespace {
 
@@ -31,19 +32,13 @@ std::string LoadedPortLibraries() {
   return list;
 }
 
-std::string OneLine(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\n' ? std::string("\\n") : std::string(1, c);
-  return out;
-}
-
 }  // namespace
 
 int main() {
   std::string failure;
   std::unique_ptr<ql::PortIo> port = ql::WindowsPortLibraryLoader()(failure);
   if (!port) {
-    std::printf("failed: %s\n", OneLine(failure).c_str());
+    std::printf("failed: %s\n", probe::Escaped(failure).c_str());
     const std::string left = LoadedPortLibraries();
     if (!left.empty()) std::fprintf(stderr, "still loaded: %s\n", left.c_str());
     return 1;

@@ -1,6 +1,6 @@
-// What the inspection helper and the probe it loads into the program share:
-// finding the main window without a message to its thread (which may be the
-// busy one), and one-line escaping of the texts they print.
+// What the test helpers share: finding the main window without a message to
+// its thread (which may be the busy one), and one-line escaping of the texts
+// they print.
 #pragma once
 
 #include <windows.h>
@@ -9,16 +9,11 @@
 
 namespace probe {
 
-inline constexpr const char* kMainCaption = "Quillon Link";
-
 inline std::string Escaped(const std::string& text) {
   std::string out;
   for (char c : text) {
     const char* escape = c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : nullptr;
-    if (escape != nullptr)
-      out += escape;
-    else
-      out += c;
+    out += escape != nullptr ? std::string(escape) : std::string(1, c);
   }
   return out;
 }
@@ -42,28 +37,27 @@ inline std::string Caption(HWND window) {
   return text;
 }
 
-struct MainWindowSearch {
-  DWORD process;  // 0: any process
-  HWND found;
-};
+inline bool ClassIs(HWND window, const char* name) {
+  char kind[32] = {};
+  GetClassNameA(window, kind, sizeof kind);
+  return lstrcmpiA(kind, name) == 0;
+}
 
-inline BOOL CALLBACK MatchMainWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<MainWindowSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if ((search->process != 0 && owner != search->process) || GetMenu(window) == nullptr ||
-      Caption(window) != kMainCaption)
-    return TRUE;
-  search->found = window;
-  return FALSE;
+inline DWORD ProcessOf(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return process;
 }
 
 // The main window has the caption and a menu bar (a message box may carry
-// the same caption).
+// the same caption). Process 0: any process.
 inline HWND FindMainWindow(DWORD process = 0) {
-  MainWindowSearch search{process, nullptr};
-  EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+    if ((process == 0 || ProcessOf(window) == process) && GetMenu(window) != nullptr &&
+        Caption(window) == "Quillon Link")
+      return window;
+  }
+  return nullptr;
 }
 
 }  // namespace probe

@@ -1,11 +1,10 @@
 // Loaded into the running program by the inspection helper, for what cannot
 // be done from another process under Wine: it reads the main window's menu
 // bar and names the static texts too wide for their control (a missing
-// dialog font cuts labels short), or, when drop.txt lies beside it, drops
-// the files listed there (one path a line) on the window as the shell
-// would. It answers in probe.txt beside itself (through a temporary name, so
-// the reader never sees half a file), then unloads itself so that the next
-// load runs again.
+// dialog font cuts labels short), or drops the files listed in drop.txt
+// beside it on the window as the shell would. It answers in probe.txt
+// (through a temporary name, so the reader never sees half a file), then
+// unloads itself so that the next load runs again.
 #include <windows.h>
 // The shell's drop record needs windows.h first.
 #include <shlobj.h>
@@ -14,7 +13,6 @@
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "main_window.h"
 
@@ -51,9 +49,7 @@ void DumpMenu(HMENU menu, const std::string& path, std::string& out) {
 // window thread.
 void DumpClippedTexts(HWND main, std::string& out) {
   for (HWND child = GetWindow(main, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    char kind[16] = {};
-    GetClassNameA(child, kind, sizeof kind);
-    if (lstrcmpiA(kind, "Static") != 0) continue;
+    if (!probe::ClassIs(child, "Static")) continue;
     const std::string text = probe::Caption(child);
     DWORD_PTR font = 0;
     if (text.empty() || !SendMessageTimeoutA(child, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 1000, &font)) continue;
@@ -71,16 +67,13 @@ void DumpClippedTexts(HWND main, std::string& out) {
 
 // WM_DROPFILES with a drop record of our own, as a drag from the desktop makes it.
 std::string DropFiles(HWND main, const std::string& listFile) {
-  std::vector<std::string> paths;
-  {
-    std::ifstream list(listFile);
-    for (std::string line; std::getline(list, line);)
-      if (!line.empty()) paths.push_back(line);
-  }
-  DeleteFileA(listFile.c_str());
-  std::string names;
-  for (const auto& path : paths) names += path + '\0';
+  std::string names;  // each path with its NUL, then the closing NUL
+  int count = 0;
+  std::ifstream list(listFile);
+  for (std::string line; std::getline(list, line); ++count) names += line + '\0';
   names += '\0';
+  list.close();
+  DeleteFileA(listFile.c_str());
   HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size());
   if (drop == nullptr) return "dropfailed\n";
   auto* record = static_cast<DROPFILES*>(GlobalLock(drop));
@@ -92,7 +85,7 @@ std::string DropFiles(HWND main, const std::string& listFile) {
     GlobalFree(drop);
     return "dropfailed\n";
   }
-  return "dropped\t" + std::to_string(paths.size()) + "\n";
+  return "dropped\t" + std::to_string(count) + "\n";
 }
 
 DWORD WINAPI Probe(LPVOID) {
