@@ -71,3 +71,28 @@ expect_full_disk_fails() {
     expect_contains "$args to a full disk: message" "standard output could not be written completely" "$(cat "$WORK/.full")"
   done
 }
+
+# launch UNTIL ARGS...: starts the program in the background (PID) and waits up
+# to 30 s until the shell command UNTIL succeeds.
+launch() {
+  "$QUILLON" "${@:2}" 2>"$WORK/launch.err" &
+  PID=$!
+  for _ in $(seq 300); do
+    eval "$1" && return
+    sleep 0.1
+  done
+  check "never: $1" false
+}
+
+# ctrl_c SECONDS: Ctrl+C to PID, which must end with exit status 130 within
+# SECONDS; one still running then is killed, so a lost Ctrl+C cannot hang the test.
+ctrl_c() {
+  kill -INT "$PID"
+  for _ in $(seq $(($1 * 10))); do
+    kill -0 "$PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$PID" 2>/dev/null && kill -KILL "$PID"
+  wait "$PID"
+  expect_eq "exit status within $1 s of Ctrl+C" 130 $?
+}

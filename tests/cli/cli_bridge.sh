@@ -84,14 +84,8 @@ expect_eq "slow:600: one time-out message" "1" "$(grep -c 'no answer within 500 
 # Ctrl+C between blocks, as through a parallel port: exit 130, whole blocks kept.
 "$MAKE_ROM" genesis --size 1024 bigcart.bin
 start_sim "device=smd,cart=$WORK/bigcart.bin"
-"$QUILLON" --device smd --port "bridge:$PTY" download rom part.smd 2>/dev/null &
-PC=$!
-for _ in $(seq 100); do [ -s part.smd ] && break; sleep 0.1; done
-kill -INT "$PC"
-for _ in $(seq 300); do kill -0 "$PC" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$PC" 2>/dev/null && kill -9 "$PC"
-wait "$PC"
-expect_eq "Ctrl+C: exit status" 130 $?
+launch "[ -s part.smd ]" --device smd --port "bridge:$PTY" download rom part.smd
+ctrl_c 30
 stop_sim
 expect_py "Ctrl+C: the header and whole 16 KB blocks of the cartridge kept" "
 d = open('part.smd','rb').read()
@@ -108,17 +102,15 @@ stop_sim
 check "damaged request: said so ($ERR)" grep -qE 'damaged on the serial line|bytes moved where [0-9]+ were sent' <<<"$ERR"
 expect_eq "damaged request: the trace ends at the time-out" "! timeout" "$(tail -1 c.trace)"
 expect_py "damaged request: the copier holds no damaged byte" "
-import os; rom = open('small.sfc','rb').read(); d = open('C/dram.bin','rb').read() if os.path.exists('C/dram.bin') else b''
-print(all(a == b or a == 0 for a, b in zip(d, rom)))"
+d = open('C/dram.bin','rb').read() if __import__('os').path.exists('C/dram.bin') else b''
+print(all(a == b or a == 0 for a, b in zip(d, open('small.sfc','rb').read())))"
 
 # The PC dies in the middle of an upload: after its silence the board parks
 # the lines (data 0x00, control as a PC writing 0x0C), as the copier sees them.
 start_sim --wire-log "$WORK/kill.log"
-"$QUILLON" --port "bridge:$PTY" run big.sfc 2>/dev/null &
-PC=$!
-sleep 1.5
-kill -9 "$PC"
-wait "$PC" 2>/dev/null
+launch "sleep 1.5" --port "bridge:$PTY" run big.sfc
+kill -9 "$PID"
+wait "$PID" 2>/dev/null
 sleep 5
 stop_sim
 expect_eq "PC killed: data lines parked" "00" "$(grep ' D ' kill.log | tail -1 | cut -d' ' -f3)"

@@ -89,14 +89,10 @@ while time.time() < deadline and p.poll() is None and open(f'/proc/{p.pid}/wchan
     time.sleep(0.01)
 os.remove('gone.smc')
 fd = os.open('vanish.trace', os.O_RDONLY | os.O_NONBLOCK)
-while True:
+while p.poll() is None:
     try:
-        chunk = os.read(fd, 65536)
+        os.read(fd, 65536)
     except BlockingIOError:
-        chunk = b''
-    if not chunk:
-        if p.poll() is not None:
-            break
         time.sleep(0.01)
 err = p.communicate(timeout=60)[1].decode()
 print(p.returncode == 1 and err.startswith('Upload ROM: Cannot open \"gone.smc\"'))"

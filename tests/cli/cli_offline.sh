@@ -153,11 +153,13 @@ expect_full_disk_fails "info lorom.smc" "info --json lorom.smc"
 
 # Inputs that are not regular files are refused at once, also as companions.
 mkdir -p fifocomp dir.smc && cp lorom.smc fifocomp/ && mkfifo fifocomp/lorom.srm
-for input in fifo.smc dir.smc /dev/zero; do
-  OUT=$(timeout 10 "$QUILLON" info "$input" 2>&1)
-  expect_eq "info $input: refused, without waiting" 1 $?
-  expect_contains "info $input: why" "refused; name a regular file" "$OUT"
-done
+# refused_at_once ARGS...: exit status 1 within 10 s, saying what to name instead.
+refused_at_once() {
+  OUT=$(timeout 10 "$QUILLON" "$@" 2>&1)
+  expect_eq "$*: refused, without waiting" 1 $?
+  expect_contains "$*: why" "refused; name a regular file" "$OUT"
+}
+for input in fifo.smc dir.smc /dev/zero; do refused_at_once info "$input"; done
 OUT=$(timeout 10 "$QUILLON" info fifocomp/lorom.smc)
 expect_eq "a FIFO beside the ROM is no companion, and no wait" "0 $LOROM" "$? $OUT"
 
@@ -177,11 +179,7 @@ expect_same_file "a dangling link: its target is created" nowhere.smc out.sfc
 # The device is reached through a link: a program that replaced the name
 # given would replace the link here, not the system's /dev/null.
 mkfifo out.fifo && ln -s /dev/null device-link.smc
-for out in out.fifo device-link.smc dir.smc; do
-  OUT=$(timeout 10 "$QUILLON" patch plain.sfc fix.ips "$out" 2>&1)
-  expect_eq "OUT $out refused at once" 1 $?
-  expect_contains "OUT $out: why" "refused; name a regular file" "$OUT"
-done
+for out in out.fifo device-link.smc dir.smc; do refused_at_once patch plain.sfc fix.ips "$out"; done
 check "the FIFO, the link and the device are kept" test -p out.fifo -a -L device-link.smc -a -c /dev/null
 expect_eq "no temporary file beside refused outputs" "" "$(ls -a | grep -E '^(out\.fifo|device-link\.smc|dir\.smc)\.')"
 
