@@ -28,10 +28,6 @@ TEST(OpenFilters, ListsPerDeviceInTheDoubleNulForm) {
   EXPECT_EQ(FilterListBuffer({}), "\0\0"s);
 }
 
-std::string Bytes(const std::array<char, kCustomFilterSize>& buffer) {
-  return std::string(buffer.data(), buffer.size());
-}
-
 TEST(CustomFilter, PairIsLabelledWithItsPatternAndNeverHasAnEmptyString) {
   struct Case {
     std::string pattern;
@@ -50,7 +46,8 @@ TEST(CustomFilter, PairIsLabelledWithItsPatternAndNeverHasAnEmptyString) {
     std::array<char, kCustomFilterSize> buffer;
     buffer.fill('#');
     SetCustomFilter(buffer, c.pattern);
-    EXPECT_EQ(Bytes(buffer), c.pair + std::string(kCustomFilterSize - c.pair.size(), '\0')) << c.pattern;
+    const std::string expected = c.pair + std::string(kCustomFilterSize - c.pair.size(), '\0');
+    EXPECT_EQ(std::string(buffer.data(), buffer.size()), expected) << c.pattern;
     EXPECT_EQ(CustomFilterPattern(buffer), c.pattern.empty() || c.pattern.size() > longest.size() ? "*.*" : c.pattern);
   }
 }
