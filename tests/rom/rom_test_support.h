@@ -116,24 +116,20 @@ inline void WriteFile(const std::string& path, const Bytes& bytes) {
 }
 
 // A fresh folder under the temp folder, removed at destruction.
-class ScratchDir {
- public:
-  ScratchDir() { std::filesystem::create_directories(root_); }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  std::string Root() const { return root_.string(); }
-  std::string PathOf(const std::string& name) const { return (root_ / name).string(); }
+struct ScratchDir {
+  ScratchDir() { std::filesystem::create_directories(root); }
+  ~ScratchDir() { std::filesystem::remove_all(root, ignored); }
+  std::string Root() const { return root.string(); }
+  std::string PathOf(const std::string& name) const { return (root / name).string(); }
   std::string Write(const std::string& name, const Bytes& content) const {
     WriteFile(PathOf(name), content);
     return PathOf(name);
   }
 
- private:
-  inline static std::atomic<int> counter_{0};
-  std::filesystem::path root_ = std::filesystem::temp_directory_path() /
-                                ("quillon-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+  inline static std::atomic<int> counter{0};
+  const std::filesystem::path root = std::filesystem::temp_directory_path() /
+                                     ("quillon-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+  std::error_code ignored;
 };
 
 }  // namespace ql::testing
