@@ -110,9 +110,16 @@ class InpOutPort final : public PortIo {
   std::uint8_t shadow_ = 0;
 };
 
+// The libraries the port library needs come from its own folder or the
+// system folder too. Windows before 8 without update KB2533623 knows no
+// such flags; there the library's folder comes first, then the usual order.
 HMODULE LoadByFullPath(const std::string& folder, const char* name) {
   const std::string path = folder + "\\" + name;
-  return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  HMODULE module =
+      LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER)
+    module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  return module;
 }
 
 std::unique_ptr<PortIo> TryIoDll(const std::string& folder) {

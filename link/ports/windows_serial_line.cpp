@@ -60,12 +60,24 @@ class CommLine final : public SerialLine {
     return true;
   }
 
+  // What has arrived is read at once; with nothing there a one-byte read
+  // waits for the first byte. Asking no more than is there keeps a read
+  // from waiting to fill the buffer, as some drivers (and Wine) do under
+  // the timeouts that mean "return what is there".
   long Read(std::span<std::uint8_t> buffer, int timeoutMs) override {
-    if (!UseReadTimeout(timeoutMs)) return -1;
+    if (buffer.empty()) return 0;
+    long count = 0;
+    if (Waiting() == 0) {
+      if (!UseReadTimeout(timeoutMs)) return -1;
+      DWORD got = 0;
+      if (!ReadFile(handle_, buffer.data(), 1, &got, nullptr)) return -1;  // unplugged
+      if (got == 0) return 0;
+      count = 1;
+    }
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(buffer.size() - count, Waiting()));
     DWORD got = 0;
-    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 20));
-    if (!ReadFile(handle_, buffer.data(), wanted, &got, nullptr)) return -1;  // unplugged
-    return static_cast<long>(got);
+    if (wanted > 0 && !ReadFile(handle_, buffer.data() + count, wanted, &got, nullptr)) return -1;
+    return count + static_cast<long>(got);
   }
 
   bool SetBaud(std::uint32_t baud) override {
@@ -123,6 +135,13 @@ class CommLine final : public SerialLine {
     timeoutsSet_ = true;
     readWaitMs_ = wait;
     return true;
+  }
+
+  // Bytes received and not read yet.
+  DWORD Waiting() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(handle_, &errors, &status) ? status.cbInQue : 0;
   }
 
   HANDLE handle_;
