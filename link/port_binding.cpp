@@ -83,10 +83,10 @@ bool LoadPortLibrary(PortKind kind) {
 }
 
 // Leaves the lines as exit does, then lets go of the library or the bridge.
-void ParkAndUnbind() {
+void ParkAndUnbind(std::uint16_t base) {
   PortIo& port = *Library();
-  port.PortOut(static_cast<std::uint16_t>(link_state::lptBase + kDataRegister), 0x00);
-  port.PortOut(static_cast<std::uint16_t>(link_state::lptBase + kControlRegister), 0x0C);
+  port.PortOut(static_cast<std::uint16_t>(base + kDataRegister), 0x00);
+  port.PortOut(static_cast<std::uint16_t>(base + kControlRegister), 0x0C);
   Unbind();
 }
 
@@ -138,9 +138,10 @@ bool SetLptBase(unsigned port) {
 
 bool InitPortDriver(unsigned port) {
   const PortKind kind = KindOf(port);
-  // The old port is parked on its own base before the base moves.
-  if (Library() && BoundKind() != kind && IsPortChoice(port)) ParkAndUnbind();
+  const std::uint16_t oldBase = link_state::lptBase;
   if (!SetChoiceBase(port)) return false;
+  // The other kind's port is parked on its own base and given up.
+  if (Library() && BoundKind() != kind) ParkAndUnbind(oldBase);
   if (!Library() && !LoadPortLibrary(kind)) return false;
   // A bound library is never reloaded; only the port and the counter change.
   MeasureCounter();
@@ -150,7 +151,7 @@ bool InitPortDriver(unsigned port) {
 bool EnsureLinkReady() { return LinkOpen() || InitPortDriver(SelectedLpt); }
 
 void ShutdownPortDriver() {
-  if (Library()) ParkAndUnbind();
+  if (Library()) ParkAndUnbind(link_state::lptBase);
 }
 
 void SetPortLibraryLoader(PortLibraryLoader loader) { Loader(PortKind::Parallel) = std::move(loader); }
