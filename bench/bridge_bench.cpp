@@ -14,6 +14,7 @@
 #include <climits>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -48,8 +49,12 @@ class SimulatedBridge {
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
       const std::string sim = Beside("quillon-bridge-sim"), rate = std::to_string(baud);
-      execl(sim.c_str(), sim.c_str(), "--baud", rate.c_str(), "--latency-ms", "1", options.c_str(),
-            static_cast<char*>(nullptr));
+      std::vector<const char*> arguments{sim.c_str(), "--baud", rate.c_str(), "--latency-ms", "1"};
+      // QLBR_BENCH_FIRMWARE: another firmware, e.g. a 1.0 build, which gets one SYNC per block.
+      if (const char* firmware = std::getenv("QLBR_BENCH_FIRMWARE")) arguments.insert(arguments.end(), {"--firmware", firmware});
+      arguments.push_back(options.c_str());
+      arguments.push_back(nullptr);
+      execv(sim.c_str(), const_cast<char* const*>(arguments.data()));
       _exit(127);
     }
     close(out[1]);
