@@ -51,7 +51,9 @@ class SimulatedBridge {
       const std::string sim = Beside("quillon-bridge-sim"), rate = std::to_string(baud);
       std::vector<const char*> arguments{sim.c_str(), "--baud", rate.c_str(), "--latency-ms", "1"};
       // QLBR_BENCH_FIRMWARE: another firmware, e.g. a 1.0 build, which gets one SYNC per block.
-      if (const char* firmware = std::getenv("QLBR_BENCH_FIRMWARE")) arguments.insert(arguments.end(), {"--firmware", firmware});
+      if (const char* firmware = std::getenv("QLBR_BENCH_FIRMWARE")) {
+        arguments.insert(arguments.end(), {"--firmware", firmware});
+      }
       arguments.push_back(options.c_str());
       arguments.push_back(nullptr);
       execv(sim.c_str(), const_cast<char* const*>(arguments.data()));
