@@ -3,7 +3,8 @@
 // byte, a pause) and says when it needs them done. A parallel port moves each
 // byte at once; the USB bridge queues the runs, streams them to its board and
 // learns their outcome only at Finish. Either way the copier sees the same
-// bytes, pauses and order, and LinkTimeout is raised by the run that failed.
+// bytes, pauses and order, and LinkTimeout is raised by the run that failed,
+// or, for a block ended by EndBlock, at the latest by the next block's end.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,13 @@ class ByteChannel {
   // Returns once everything queued has reached the copier and every receive
   // is filled; raises LinkTimeout when the copier stopped answering.
   virtual void Finish() = 0;
+  // Ends a block of sends whose outcome may come late: the bridge streams
+  // the next block while the board's count for this one is on its way, and
+  // raises this block's failure before the next block has ended (or at
+  // Finish, which must follow the last block). The copier gets nothing
+  // after a failure, as on a parallel port. A channel that cannot stream
+  // finishes here.
+  virtual void EndBlock() { Finish(); }
 };
 
 // The bound back end's channel, or the byte-by-byte one over the bound port.

@@ -21,6 +21,16 @@ void SendPacket(std::uint8_t command, std::uint8_t p1, std::uint8_t p2, std::uin
 std::uint8_t Low(std::uint16_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
 std::uint8_t High(std::uint16_t value) { return static_cast<std::uint8_t>(value >> 8); }
 
+// The packet, the data and its check byte, left queued.
+void SendMemoryBlock(std::uint16_t address, const std::uint8_t* data, std::uint16_t length) {
+  SendCommand(CopierCommand::WriteMemory, address, length);
+  std::uint8_t check = kCheckSeed;
+  for (std::uint16_t i = 0; i < length; ++i) check ^= data[i];
+  ByteChannel& channel = ActiveChannel();
+  channel.Send({data, length});
+  channel.Send({&check, 1});
+}
+
 }  // namespace
 
 void SendCommand(std::uint8_t command, std::uint16_t address, std::uint16_t length) {
@@ -43,14 +53,16 @@ void WriteMemoryByte(std::uint16_t address, std::uint8_t value) {
 }
 
 void WriteMemoryBlock(std::uint16_t address, const std::uint8_t* data, std::uint16_t length) {
-  SendCommand(CopierCommand::WriteMemory, address, length);
-  std::uint8_t check = kCheckSeed;
-  for (std::uint16_t i = 0; i < length; ++i) check ^= data[i];
-  ByteChannel& channel = ActiveChannel();
-  channel.Send({data, length});
-  channel.Send({&check, 1});
-  channel.Finish();
+  SendMemoryBlock(address, data, length);
+  ActiveChannel().Finish();
 }
+
+void StreamMemoryBlock(std::uint16_t address, const std::uint8_t* data, std::uint16_t length) {
+  SendMemoryBlock(address, data, length);
+  ActiveChannel().EndBlock();
+}
+
+void FinishBlocks() { ActiveChannel().Finish(); }
 
 int ReadMemoryByte(std::uint16_t address) {
   SendCommand(CopierCommand::ReadMemory, address, 1);

@@ -17,6 +17,11 @@ void SendCommand(std::uint8_t command, std::uint16_t address, std::uint16_t leng
 void SendFunction(std::uint8_t p1, std::uint8_t p2, std::uint8_t p3, std::uint8_t p4);
 void WriteMemoryByte(std::uint16_t address, std::uint8_t value);
 void WriteMemoryBlock(std::uint16_t address, const std::uint8_t* data, std::uint16_t length);
+// WriteMemoryBlock for a run of blocks: a block's failure may be raised by
+// the commands of the next block, or by FinishBlocks, which ends the run
+// (also after a cancel). The trace still stops where the copier did.
+void StreamMemoryBlock(std::uint16_t address, const std::uint8_t* data, std::uint16_t length);
+void FinishBlocks();
 // The byte read (0..255), or -1 when its check byte does not match.
 int ReadMemoryByte(std::uint16_t address);
 // Fills the buffer as received; returns whether the data check byte

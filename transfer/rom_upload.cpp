@@ -29,7 +29,8 @@ constexpr std::uint8_t kRomHeaderSramSizeOffset = 0x18;
 constexpr std::uint32_t kSwcBlocksPerDramHalf = 512;
 
 // Both ROM uploads: the set-up writes, then every block after a cancel test
-// and its progress text through the DRAM window, with VerifyUploads the
+// and its progress text through the DRAM window (streamed: a bridge learns
+// a block's outcome while it sends the next), with VerifyUploads the
 // read-back of all of it, and the final progress text on every way out.
 template <typename SetUp, typename SelectBlock, typename ReadBack>
 bool SendRomBlocks(const std::uint8_t* data, std::uint32_t blocks, std::uint32_t blockSize, SetUp setUp,
@@ -43,8 +44,10 @@ bool SendRomBlocks(const std::uint8_t* data, std::uint32_t blocks, std::uint32_t
       if (CancelRequested) break;
       ShowTransferProgress("ROM", i * kilobitsPerBlock, blocks * kilobitsPerBlock);
       select(i);
-      WriteMemoryBlock(CopierAddress::DramWindow, data + i * blockSize, static_cast<std::uint16_t>(blockSize));
+      StreamMemoryBlock(CopierAddress::DramWindow, data + i * blockSize, static_cast<std::uint16_t>(blockSize));
     }
+    // The last block's outcome, or the one before a cancel, is still to come.
+    FinishBlocks();
     complete = i == blocks && (!VerifyUploads || readBack());
   } catch (const LinkTimeout&) {
     ReportLinkTimeout();

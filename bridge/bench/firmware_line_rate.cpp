@@ -131,7 +131,8 @@ BridgeSettings Settings() {
 }
 
 // SWC upload: per 8 KB block, select its page and write it through the
-// window at 0x8000 (packet, data, check byte), then a SYNC.
+// window at 0x8000 (packet, data, check byte), then a CHECKPOINT with the
+// count so far; a SYNC at the end.
 void Upload(std::uint32_t baud) {
   SimulatedBridge bridge(Settings());
   Pc pc(bridge);
@@ -139,6 +140,7 @@ void Upload(std::uint32_t baud) {
   Open(bridge, pc, baud, replies);
   const std::uint64_t start = bridge.Cycle();
   Bytes block(8192);
+  std::uint32_t sent = 0;
   for (std::size_t page = 0; page < kTotal / block.size(); ++page) {
     for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 3 + page);
     Bytes wire = Packet(5, static_cast<std::uint16_t>(page), 0);
@@ -149,10 +151,14 @@ void Upload(std::uint32_t baud) {
     wire.insert(wire.end(), block.begin(), block.end());
     wire.push_back(check);
     pc.QueueSend(wire);
-    pc.Queue(QLBR_REQ_SYNC, {static_cast<std::uint8_t>(page)});
+    sent += wire.size();
+    pc.Queue(QLBR_REQ_CHECKPOINT, {static_cast<std::uint8_t>(page), static_cast<std::uint8_t>(sent),
+                                   static_cast<std::uint8_t>(sent >> 8), static_cast<std::uint8_t>(sent >> 16),
+                                   static_cast<std::uint8_t>(sent >> 24)});
     ++replies;
   }
-  pc.RunUntilDone(replies);
+  pc.Queue(QLBR_REQ_SYNC, {0});
+  pc.RunUntilDone(++replies);
   Report("SWC upload, 8 KB blocks", baud, bridge.Cycle() - start);
 }
 

@@ -61,6 +61,7 @@ static uint8_t length_fits(uint8_t type, uint8_t length) {
     case QLBR_REQ_READ_STATUS: return length == QLBR_LEN_READ_STATUS;
     case QLBR_REQ_NOT_CONTROL_BIT: return length == QLBR_LEN_NOT_CONTROL_BIT;
     case QLBR_REQ_SYNC: return length == QLBR_LEN_SYNC;
+    case QLBR_REQ_CHECKPOINT: return length == QLBR_LEN_CHECKPOINT;
     default: return 0;
   }
 }
@@ -121,12 +122,23 @@ static void set_baud(uint32_t baud) {
   serial_switch(ubrr);
 }
 
-static void sync(uint8_t token) {
+static void report_done(uint8_t token) {
   uint8_t payload[QLBR_LEN_REP_DONE];
   payload[0] = token;
   put_u32(&payload[1], moved);
   tx_frame(QLBR_REP_DONE, payload, sizeof payload);
+}
+
+static void sync(uint8_t token) {
+  report_done(token);
   requests_init();
+}
+
+/* The transfer and the count go on; a count the PC does not share means a
+ * frame was lost as noise, and the blocks behind it must not reach the copier. */
+static void checkpoint(uint8_t token) {
+  report_done(token);
+  if (peek_u32(HEADER_LENGTH + 1) != moved) discarding = 1;
 }
 
 /* HELLO and SYNC are consumed before they are answered, so that the
@@ -183,6 +195,9 @@ static void execute(uint8_t type, uint8_t length) {
       tx_frame(QLBR_REP_STATUS, &status, 1);
       break;
     }
+    case QLBR_REQ_CHECKPOINT:
+      checkpoint(first);
+      break;
     case QLBR_REQ_NOT_CONTROL_BIT:
       if (first > 7)
         fail(QLBR_ERROR_BAD_REQUEST);

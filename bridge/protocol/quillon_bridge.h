@@ -6,6 +6,10 @@
  * A change to this file must be agreed by both sides; note it here as
  * "changed: ..." and keep both sides building.
  *
+ * changed: CHECKPOINT (firmware 1.1), so that the PC can stream the next
+ * block while the previous block's count is on its way back. Requests and
+ * replies of 1.0 are unchanged; the PC sends CHECKPOINT only to 1.1 or later.
+ *
  * Frame, both directions:
  *   0x7E, TYPE, LEN (payload length 0..255), PAYLOAD, CRC low, CRC high.
  * The CRC covers TYPE, LEN and PAYLOAD: CRC-16 with the reflected polynomial
@@ -26,7 +30,9 @@
 #define QLBR_MAGIC_LENGTH 4
 #define QLBR_PROTOCOL_VERSION 1
 #define QLBR_FIRMWARE_MAJOR 1
-#define QLBR_FIRMWARE_MINOR 0
+#define QLBR_FIRMWARE_MINOR 1
+/* The first firmware of major version 1 that takes CHECKPOINT. */
+#define QLBR_CHECKPOINT_MINOR 1
 
 /* 8N1. After reset the board talks at QLBR_DEFAULT_BAUD. SET_BAUD accepts
  * only the rates a 16 MHz clock makes exactly (double speed, UBRR below). */
@@ -47,6 +53,7 @@
 #define QLBR_REQ_READ_STATUS 0x15     /* no payload -> QLBR_REP_STATUS */
 #define QLBR_REQ_NOT_CONTROL_BIT 0x16 /* u8 bit 0..7 of the control register to invert */
 #define QLBR_REQ_SYNC 0x17            /* u8 token -> QLBR_REP_DONE */
+#define QLBR_REQ_CHECKPOINT 0x18      /* u8 token, u32 count -> QLBR_REP_DONE; see below */
 
 /* Payload lengths of the requests with a fixed length. */
 #define QLBR_LEN_HELLO 0
@@ -58,6 +65,7 @@
 #define QLBR_LEN_READ_STATUS 0
 #define QLBR_LEN_NOT_CONTROL_BIT 1
 #define QLBR_LEN_SYNC 1
+#define QLBR_LEN_CHECKPOINT 5
 
 /* Replies and reports, board -> PC. */
 #define QLBR_REP_HELLO 0x81   /* "QLBR", protocol, fw major, fw minor, u16 window */
@@ -83,6 +91,13 @@
 #define QLBR_ERROR_BAD_REQUEST 2 /* unknown type, bad length, or a value out of range */
 #define QLBR_ERROR_OVERRUN 3     /* more request bytes arrived than the window allows */
 #define QLBR_ERROR_SILENCE 4     /* the PC fell silent mid-frame or mid-transfer: lines parked */
+
+/* CHECKPOINT closes a block without closing the transfer: the board answers
+ * DONE with the bytes moved since the previous SYNC (the count goes on).
+ * When that count differs from the one the PC gave, the board discards
+ * every request until a SYNC, as after an error, so that nothing of a later
+ * block reaches the copier behind a lost frame. After TIMEOUT or ERROR a
+ * CHECKPOINT is discarded like any other request: only SYNC realigns. */
 
 /* Flow control. A request frame costs LEN + QLBR_FRAME_OVERHEAD bytes of the
  * window that the HELLO reply states. The board sends CREDIT once at least

@@ -1,9 +1,7 @@
 #include <algorithm>
+#include <cstdint>
 
 #include "bridge/protocol/quillon_bridge.h"
-#include "link/ports/bridge_text.h"
-#include "core/front_end.h"
-#include "link/link_timeout.h"
 #include "link/ports/bridge_port.h"
 #include "link/trace.h"
 
@@ -11,20 +9,20 @@ namespace ql::bridge {
 namespace {
 
 constexpr std::uint32_t kMaxReceive = 0xFFFF;
-constexpr int kRealignAttempts = 3;
-// The board drops a half-read frame after 1 s of silence; a SYNC swallowed
-// by a corrupted length gets through on the next attempt.
-constexpr int kRealignWaitMs = QLBR_SILENCE_MS + 500;
 constexpr std::uint8_t kStrobeBit = 0;
 // Below this a frame's five bytes of overhead cost more than the wait saves.
 constexpr std::size_t kShortestFill = 32;
 
 std::uint16_t Register(std::uint16_t port) { return static_cast<std::uint16_t>(port & 3); }
 
+bool TakesCheckpoints(const BridgeInfo& info) {
+  return info.firmwareMajor == 1 ? info.firmwareMinor >= QLBR_CHECKPOINT_MINOR : info.firmwareMajor > 1;
+}
+
 }  // namespace
 
 BridgePort::BridgePort(std::unique_ptr<BridgeWire> wire, const BridgeInfo& info)
-    : wire_(std::move(wire)), info_(info) {
+    : wire_(std::move(wire)), info_(info), checkpoints_(TakesCheckpoints(info)) {
   wire_->SetWindow(info.window);
   sends_.reserve(QLBR_MAX_PAYLOAD);
 }
@@ -145,14 +143,58 @@ void BridgePort::Finish() {
     if (!wire_->Flush()) Fail(Failure::Gone);
   } else if (Sync()) {
     if (doneCount_ != runBytes_) {
-      failureValue_ = doneCount_;
-      Fail(Failure::Miscount);
+      Miscounted(doneCount_, runBytes_);
     } else {
       TraceThrough(trace_.size(), runBytes_);
       ForgetRun();
     }
   }
   ThrowIfFailed();
+}
+
+// The next block streams while the board's count for this one comes back;
+// it is checked before the next block ends, so a failure stops the upload
+// one block later at most, and the board has moved nothing after it.
+void BridgePort::EndBlock() {
+  ThrowIfFailed();
+  // Received bytes are wanted now, and a 1.0 board counts only at SYNC.
+  if (!checkpoints_ || !targets_.empty() || receives_ > 0) return Finish();
+  PostSends();
+  WaitForBlock();
+  if (failure_ == Failure::None && runBytes_ > checkpointedBytes_) {
+    const auto count = static_cast<std::uint32_t>(runBytes_);
+    ++token_;
+    const std::uint8_t payload[QLBR_LEN_CHECKPOINT] = {token_, static_cast<std::uint8_t>(count),
+                                                       static_cast<std::uint8_t>(count >> 8),
+                                                       static_cast<std::uint8_t>(count >> 16),
+                                                       static_cast<std::uint8_t>(count >> 24)};
+    Post(QLBR_REQ_CHECKPOINT, payload);
+    blockPending_ = true;
+    blockToken_ = token_;
+    blockBytes_ = checkpointedBytes_ = runBytes_;
+    blockItems_ = trace_.size();
+  }
+  // The board must not wait for the next block's first frame to see the end of this one.
+  if (failure_ == Failure::None && !wire_->Flush()) Fail(Failure::Gone);
+  ThrowIfFailed();
+}
+
+void BridgePort::WaitForBlock() {
+  if (!blockPending_ || failure_ != Failure::None) return;
+  const auto got = wire_->WaitFor(*this, [&] { return !blockPending_ || failure_ != Failure::None; });
+  if (got != BridgeWire::Wait::Done) Fail(got == BridgeWire::Wait::Gone ? Failure::Gone : Failure::Silent);
+}
+
+// The pending block's DONE: its bytes reached the copier, so its trace is
+// written and its items dropped; the run's counts go on from the last SYNC.
+void BridgePort::BlockDone(std::uint32_t count) {
+  blockPending_ = false;
+  if (failure_ != Failure::None || realigning_) return;  // the failure's own count decides
+  if (count != static_cast<std::uint32_t>(blockBytes_)) return Miscounted(count, blockBytes_);
+  TraceThrough(blockItems_, UINT64_MAX);
+  trace_.erase(trace_.begin(), trace_.begin() + static_cast<std::ptrdiff_t>(traced_));
+  nextReceived_ -= std::min(nextReceived_, traced_);
+  traced_ = 0;
 }
 
 void BridgePort::Post(std::uint8_t type, std::span<const std::uint8_t> payload) {
@@ -202,8 +244,7 @@ void BridgePort::OnFrame(const Frame& frame) {
       for (std::uint8_t byte : frame.Payload()) {
         if (targets_.empty()) {
           // More than was asked for: the board and the PC disagree.
-          failureValue_ = static_cast<std::uint32_t>(runBytes_ + 1);
-          Fail(Failure::Miscount);
+          Miscounted(runBytes_ + 1, runBytes_);
           return;
         }
         targets_.front()[targetFill_++] = byte;
@@ -219,9 +260,15 @@ void BridgePort::OnFrame(const Frame& frame) {
       if (lastFilled > 0) TraceThrough(lastFilled, UINT64_MAX);
       return;
     }
-    case QLBR_REP_DONE:
-      if (frame.Field(0, 1) == token_) doneSeen_ = true, doneCount_ = frame.Field(1, 4);
+    case QLBR_REP_DONE: {
+      const auto token = static_cast<std::uint8_t>(frame.Field(0, 1));
+      const std::uint32_t count = frame.Field(1, 4);
+      if (blockPending_ && token == blockToken_) return BlockDone(count);
+      if (token == token_) doneSeen_ = true, doneCount_ = count;
+      // The first SYNC that ends the board's skipping after a fault tells how far it got.
+      if (failure_ != Failure::None && !faultCounted_) faultCounted_ = true, faultCount_ = count;
       return;
+    }
     case QLBR_REP_STATUS:
       statusSeen_ = true, status_ = static_cast<std::uint8_t>(frame.Field(0, 1));
       return;
@@ -240,67 +287,6 @@ void BridgePort::OnCorruptReply() {
   if (!realigning_) Fail(Failure::CorruptReply);
 }
 
-// --- Failures --------------------------------------------------------------
-
-void BridgePort::Fail(Failure failure) {
-  if (failure_ == Failure::None || failure == Failure::Gone) failure_ = failure;
-}
-
-void BridgePort::ThrowIfFailed() {
-  if (dead_ && failure_ == Failure::None) {
-    // Every operation on a board that is gone fails as an absent copier does.
-    if (LinkTraceOn()) TraceTimeout();
-    throw LinkTimeout{};
-  }
-  if (failure_ != Failure::None) Settle();
-  if (owed_) {
-    owed_ = false;
-    throw LinkTimeout{};
-  }
-}
-
-void BridgePort::Settle() {
-  const Failure failure = failure_;
-  std::uint64_t moved = failure == Failure::CopierTimeout ? failureValue_ : tracedBytes_;
-  if (failure != Failure::CopierTimeout) UI().ShowMessage(FailureText(), "SWC Interface", MessageIcon::Stop);
-  if (failure == Failure::Gone || failure == Failure::Silent) {
-    dead_ = true;
-  } else if (Realign() && failure != Failure::CopierTimeout && failure != Failure::Miscount) {
-    moved = doneCount_;  // what the board moved before the failure
-  }
-  // The copier moved exactly what the board counted; the trace stops there.
-  TraceThrough(trace_.size(), moved);
-  if (LinkTraceOn()) TraceTimeout();
-  ForgetRun();
-  failure_ = Failure::None;
-  owed_ = true;
-}
-
-// After TIMEOUT or ERROR the board skips every request up to a SYNC.
-bool BridgePort::Realign() {
-  realigning_ = true;
-  bool done = false;
-  for (int attempt = 0; attempt < kRealignAttempts && !done && !dead_; ++attempt) {
-    ++token_;
-    doneSeen_ = false;
-    if (wire_->Post(QLBR_REQ_SYNC, {&token_, 1}, *this) == BridgeWire::Wait::Gone || !wire_->Flush()) {
-      dead_ = true;
-      break;
-    }
-    const auto got = wire_->WaitFor(*this, [&] { return doneSeen_; }, kRealignWaitMs);
-    if (got == BridgeWire::Wait::Gone) dead_ = true;
-    done = doneSeen_;
-  }
-  if (done) wire_->BoardIdle();
-  if (!done && !dead_) {
-    dead_ = true;
-    UI().ShowMessage(Cat("USB bridge on ", wire_->Line().Name(), ": the board does not answer any more. Unplug it and plug it in again."),
-                     "SWC Interface", MessageIcon::Stop);
-  }
-  realigning_ = false;
-  return done;
-}
-
 void BridgePort::ForgetRun() {
   sends_.clear();
   receives_ = 0;
@@ -308,6 +294,9 @@ void BridgePort::ForgetRun() {
   targetFill_ = 0;
   runBytes_ = 0;
   runOpen_ = false;
+  blockPending_ = false;
+  checkpointedBytes_ = 0;
+  faultCounted_ = false;
   trace_.clear();
   traced_ = 0;
   tracedBytes_ = 0;
@@ -328,32 +317,4 @@ void BridgePort::TraceThrough(std::size_t items, std::uint64_t bytes) {
     ++tracedBytes_;
   }
 }
-
-std::string BridgePort::FailureText() const {
-  const std::string& device = wire_->Line().Name();
-  switch (failure_) {
-    case Failure::BoardError:
-      switch (failureValue_) {
-        case QLBR_ERROR_BAD_CRC:
-          return Cat("USB bridge on ", device, ": a request was damaged on the serial line and was not passed to the copier. Check the USB cable.");
-        case QLBR_ERROR_OVERRUN:
-          return Cat("USB bridge on ", device, ": the board's buffer overflowed.");
-        case QLBR_ERROR_SILENCE:
-          return Cat("USB bridge on ", device, ": the board heard nothing for a while and parked the lines.");
-        default:
-          return Cat("USB bridge on ", device, ": the board refused a request (error ", failureValue_, ").");
-      }
-    case Failure::CorruptReply:
-      return Cat("USB bridge on ", device, ": a reply was damaged on the serial line. Check the USB cable.");
-    case Failure::Miscount:
-      return Cat("USB bridge on ", device, ": the board reports ", failureValue_, " bytes moved where ", runBytes_, " were sent; the copier may hold a partial block.");
-    case Failure::Silent:
-      return Cat("USB bridge on ", device, ": no answer from the board within ", (wire_->BoundMs() + 999) / 1000, " s. Is it still plugged in?");
-    case Failure::Gone:
-      return Cat("USB bridge on ", device, ": the serial device is gone (unplugged?).");
-    default:
-      return "USB bridge: the copier did not answer.";
-  }
-}
-
 }  // namespace ql::bridge

@@ -58,7 +58,7 @@ head -c 2048 /dev/urandom >small.srm
 "$MAKE_ROM" snes --size 1024 big.sfc
 
 same "probe" 0 "" probe
-expect_contains "probe names the bridge, its firmware and rate" "firmware 1.0, protocol 1, 1000000 baud" "$BOUT"
+expect_contains "probe names the bridge, its firmware and rate" "firmware 1.1, protocol 1, 1000000 baud" "$BOUT"
 expect_contains "probe reads the copier" "$(grep '^Copier:' <<<"$SOUT")" "$BOUT"
 expect_contains "probe shows the status lines" "Status register:  0x80" "$BOUT"
 start_sim

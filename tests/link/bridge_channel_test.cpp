@@ -59,13 +59,13 @@ void Traffic(Bytes& read) {
   SendFunction(1, 0x2D, 0, 0);
 }
 
-Outcome Drive(emu::Copier& copier, WindowModel& window) {
+Outcome Drive(emu::Copier& copier, WindowModel& window, void (*traffic)(Bytes&) = Traffic) {
   Outcome outcome;
   std::FILE* file = std::tmpfile();
   SetLinkTrace(file);
   EXPECT_TRUE(EnsureLinkReady());
   try {
-    Traffic(outcome.read);
+    traffic(outcome.read);
   } catch (const LinkTimeout&) {
     outcome.timedOut = true;
   }
@@ -179,6 +179,78 @@ TEST(BridgeChannel, FailuresOfTheBoardOrItsLineAreMessagesAndTimeOuts) {
     } else {
       EXPECT_THROW(ReadMemoryByte(0), LinkTimeout);
       EXPECT_EQ(rig.sim.window().Messages().size(), 1u) << "said once";
+    }
+  }
+}
+
+// Three 2 KB blocks as a ROM upload streams them (6234 bytes, 2078 a block),
+// all in page 0.
+void StreamedTraffic(Bytes&) {
+  const Bytes data = Noise(3 * 2048);
+  for (std::uint16_t i = 0; i < 3; ++i) {
+    WriteMemoryByte(0xC010, 0);
+    SelectBankPage(0, 0);
+    StreamMemoryBlock(static_cast<std::uint16_t>(0x8000 + i * 2048), data.data() + i * 2048, 2048);
+  }
+  FinishBlocks();
+}
+
+// Whether the board had frames of the next block before it answered the first CHECKPOINT or failed.
+bool StreamedPastABlock(const std::vector<std::uint8_t>& requests) {
+  const auto checkpoint = std::find(requests.begin(), requests.end(), QLBR_REQ_CHECKPOINT);
+  return checkpoint != requests.end() && checkpoint + 1 != requests.end() && checkpoint[1] == QLBR_REQ_SEND;
+}
+
+// A copier that stops at byte N, through a parallel port, against the bridge
+// with the same copier, and with a copier that misses only that byte's wait
+// and would take any byte after it: nothing more may reach it either way.
+TEST(BridgeChannel, StreamedBlocksStopWhereAParallelPortStops) {
+  const struct {
+    long stallAt;      // -1: the copier always answers
+    bool streamsPast;  // a 1.1 board gets frames of the second block before the first is settled
+  } rows[] = {
+      {-1, true},
+      {0, false},
+      {1000, false},
+      {2000, true},  // late in the first block: the second is on its way
+      {2077, true},  // the first block's check byte
+      {2078, true},  // the second block's first packet
+      {3000, true},
+      {4155, true},  // the second block's check byte
+      {6233, true},  // the last check byte: found by FinishBlocks
+  };
+  for (const auto& row : rows) {
+    const emu::Options stalled = row.stallAt < 0 ? emu::Options{} : With(emu::Fault::Stall, row.stallAt);
+    Outcome parallel;
+    std::uint64_t movedInParallel = 0;
+    {
+      SimLink sim(stalled);
+      parallel = Drive(sim.copier(), sim.window(), StreamedTraffic);
+      movedInParallel = sim.copier().BytesMoved();
+    }
+    for (const bool copierStalls : {true, false}) {
+      for (const std::uint8_t minor : {0, 1}) {
+        SCOPED_TRACE(::testing::Message() << "byte " << row.stallAt << (copierStalls ? ", copier stalls" : ", one miss")
+                                          << ", firmware 1." << int{minor});
+        BridgeRig rig(copierStalls ? stalled : emu::Options{});
+        rig.configure = [&](FakeBridgeBoard& board) {
+          board.firmwareMinor = minor;
+          if (!copierStalls) board.missAt = row.stallAt;
+        };
+        const Outcome bridged = Drive(rig.sim.copier(), rig.sim.window(), StreamedTraffic);
+        EXPECT_EQ(bridged.trace, parallel.trace);
+        EXPECT_EQ(bridged.timedOut, parallel.timedOut);
+        EXPECT_EQ(bridged.page0, parallel.page0);
+        EXPECT_EQ(bridged.events, parallel.events);
+        EXPECT_EQ(rig.sim.copier().BytesMoved(), movedInParallel) << "nothing after the time-out reached the copier";
+        EXPECT_EQ(bridged.messages, parallel.messages);
+        EXPECT_FALSE(rig.board->overrun);
+        const auto& requests = rig.board->requests;
+        EXPECT_EQ(StreamedPastABlock(requests), minor == 1 && row.streamsPast) << ::testing::PrintToString(requests);
+        if (minor == 1 && row.stallAt < 0) {
+          EXPECT_EQ(std::count(requests.begin(), requests.end(), QLBR_REQ_CHECKPOINT), 3);
+        }
+      }
     }
   }
 }

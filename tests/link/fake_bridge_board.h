@@ -32,6 +32,8 @@ class FakeBridgeBoard final : public SerialLine {
   long corruptAt = -1;    // flips this byte (counted from the first written) on its way in
   std::vector<std::uint8_t> helloReply;  // replaces the HELLO answer when set
   std::string chatter;                   // another device's talk, sent instead of any frame
+  std::uint8_t firmwareMinor = 0;        // 1 and on take CHECKPOINT
+  long missAt = -1;  // the copier misses the wait for this byte sent (counted from the first), then answers again
 
   // What the board saw.
   std::uint32_t maxInFlight = 0;
@@ -103,7 +105,8 @@ class FakeBridgeBoard final : public SerialLine {
       if (!helloReply.empty()) {
         Reply(QLBR_REP_HELLO, helloReply);
       } else {
-        Reply(QLBR_REP_HELLO, {'Q', 'L', 'B', 'R', QLBR_PROTOCOL_VERSION, 1, 0, Byte(window_, 0), Byte(window_, 1)});
+        Reply(QLBR_REP_HELLO,
+              {'Q', 'L', 'B', 'R', QLBR_PROTOCOL_VERSION, 1, firmwareMinor, Byte(window_, 0), Byte(window_, 1)});
       }
     } else if (!skipping_) {
       Execute(type, payload);
@@ -116,7 +119,7 @@ class FakeBridgeBoard final : public SerialLine {
       case QLBR_REQ_SEND:
         sendSizes.push_back(static_cast<std::uint8_t>(payload.size()));
         for (std::uint8_t byte : payload) {
-          if (!WaitFor(0x80)) return TimedOut();
+          if (sent_++ == missAt || !WaitFor(0x80)) return TimedOut();
           copier_.PortOut(0x378, byte);
           copier_.NotPortBit(0x37A, 0);
           copier_.PortIn(0x379);
@@ -153,6 +156,15 @@ class FakeBridgeBoard final : public SerialLine {
         return copier_.NotPortBit(0x37A, payload[0]);
       case QLBR_REQ_READ_STATUS:
         return Reply(QLBR_REP_STATUS, {copier_.PortIn(0x379)});
+      case QLBR_REQ_CHECKPOINT:
+        if (firmwareMinor > 0) {
+          Reply(QLBR_REP_DONE, {payload[0], Byte(moved_, 0), Byte(moved_, 1), Byte(moved_, 2), Byte(moved_, 3)});
+          // A count the PC does not share: what follows must not reach the copier.
+          const std::uint32_t count = payload[1] | payload[2] << 8 | payload[3] << 16 | std::uint32_t{payload[4]} << 24;
+          skipping_ = count != static_cast<std::uint32_t>(moved_);
+          return;
+        }
+        [[fallthrough]];
       default:
         Reply(QLBR_REP_ERROR, {QLBR_ERROR_BAD_REQUEST});
         skipping_ = true;
@@ -210,6 +222,7 @@ class FakeBridgeBoard final : public SerialLine {
   std::uint32_t inFlight_ = 0;
   std::uint32_t freed_ = 0;
   std::uint64_t moved_ = 0;
+  long sent_ = 0;
   bool skipping_ = false;
   bool helloDone_ = false;
 };
