@@ -4,8 +4,6 @@
 // of a later block reaches the copier.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "bridge/protocol/quillon_bridge.h"
 #include "bridge/tests/copier_packets.h"
 #include "bridge/tests/sim_session.h"
@@ -22,11 +20,6 @@ Bytes Checkpoint(std::uint8_t token, std::uint32_t count) {
   const Bytes value = U32(count);
   payload.insert(payload.end(), value.begin(), value.end());
   return payload;
-}
-
-std::string Events(const std::filesystem::path& folder) {
-  std::ifstream in(folder / "events.log");
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::vector<std::uint8_t> TypesOf(const std::vector<Frame>& frames) {
@@ -49,8 +42,7 @@ TEST(BridgeCheckpoint, CountsGoOnAndACountThePcDoesNotShareStopsTheBoardUntilSyn
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    ScratchFolder folder("checkpoint");
-    SimSession sim(folder.path(), {"device=smd,state=" + folder.path().string()});
+    SimSession sim("device=smd,state=@");
     sim.Send(QLBR_REQ_SEND, kModeWrite);
     sim.Send(QLBR_REQ_CHECKPOINT, Checkpoint(1, c.firstCount));
     sim.Send(QLBR_REQ_SEND, kModeWrite);
@@ -72,13 +64,12 @@ TEST(BridgeCheckpoint, CountsGoOnAndACountThePcDoesNotShareStopsTheBoardUntilSyn
     sim.Send(QLBR_REQ_SYNC, {4});
     EXPECT_EQ(LittleEndian32(sim.Expect(QLBR_REP_DONE).payload, 1), kModeBytes);
     sim.Stop();
-    EXPECT_EQ(Events(folder.path()), c.events);
+    EXPECT_EQ(ReadFile(sim.Folder() / "events.log"), c.events);
   }
 }
 
 TEST(BridgeCheckpoint, AfterATimeOutItIsSkippedAndNothingMoreReachesTheCopier) {
-  ScratchFolder folder("checkpoint-stall");
-  SimSession sim(folder.path(), {"device=smd,fault=stall:5"});
+  SimSession sim("device=smd,fault=stall:5");
   sim.Send(QLBR_REQ_SEND, kModeWrite);
   sim.Send(QLBR_REQ_CHECKPOINT, Checkpoint(1, kModeBytes));
   sim.Send(QLBR_REQ_SEND, kModeWrite);  // the next block: skipped, or it would time out again
