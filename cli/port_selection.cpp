@@ -75,7 +75,11 @@ std::string DescribePort(const PortChoice& choice) {
     case PortChoice::Kind::DevicePath:
       return "ppdev " + choice.argument;
     case PortChoice::Kind::DirectIo:
+#if defined(_WIN32)
+      return "port library at " + choice.argument;
+#else
       return "direct I/O " + choice.argument;
+#endif
     case PortChoice::Kind::Emulator:
       return choice.simOptions.device == emu::Device::Smd ? "emulated SMD" : "emulated SWC";
     case PortChoice::Kind::Bridge:

@@ -1,0 +1,114 @@
+#!/bin/bash
+# quillon.exe under Wine: the main cases of the command-line suites, each
+# compared with what the Linux quillon does with the same files and emulator
+# options (info, run and download rom through --port sim and through the
+# simulated USB bridge on a COM port), and the Windows program's own edges:
+# a bad option, a missing port library, Ctrl+C.
+# $1 quillon (Linux), $2 make-demo-rom, $3 quillon-bridge-sim, $4 the win64 build folder.
+#
+# The bridge on a COM port: Wine reads HKLM\Software\Wine\Ports when its
+# server starts, so the port is mapped before, and the server restarted:
+#   wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /d "$WORK/com7" /f
+#   wineserver -k; wineserver -w
+# The value names a symbolic link that each simulator's pseudo-terminal is
+# linked to (ln -sfn /dev/pts/N "$WORK/com7"): Wine opens the path anew at
+# each CreateFile, so a new board needs no restart.
+command -v wine >/dev/null || { echo "no wine"; exit 77; }
+[ -f "$4/bin/quillon.exe" ] && [ -x "$3" ] || { echo "no $4/bin/quillon.exe or $3: build win64 and the bridge simulator"; exit 77; }
+EXE=$(realpath "$4/bin/quillon.exe")
+SIM=$(realpath "$3")
+source "$(dirname "$0")/assertions.bash" "$@"
+export QUILLON_BRIDGE_TIME_SCALE=20
+export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+mkdir app && cp "$EXE" app/
+
+SIM_PID=
+stop_sim() {
+  [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
+  SIM_PID=
+}
+# start_sim [OPTIONS]: a simulated board behind COM7.
+start_sim() {
+  stop_sim
+  "$SIM" "$@" >"$WORK/.sim" 2>"$WORK/.simerr" &
+  SIM_PID=$!
+  for _ in $(seq 100); do
+    [ -s "$WORK/.sim" ] && break
+    sleep 0.1
+  done
+  ln -sfn "$(head -1 "$WORK/.sim")" "$WORK/com7"
+}
+trap 'stop_sim; wineserver -k >/dev/null 2>&1; rm -rf "$WORK"' EXIT
+
+wineboot -i >/dev/null 2>&1
+wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /d "$WORK/com7" /f >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1
+wineserver -w
+wineserver -p >/dev/null 2>&1
+
+# w STATUS ARGS...: quillon.exe as q runs quillon; OUT and ERR lose the CRs of Windows line ends.
+w() {
+  wine app/quillon.exe "${@:2}" >"$WORK/.wout" 2>"$WORK/.werr" </dev/null
+  STATUS=$?
+  OUT=$(tr -d '\r' <"$WORK/.wout")
+  ERR=$(tr -d '\r' <"$WORK/.werr")
+  check "quillon.exe ${*:2}: exit status $STATUS, expected $1 (stderr: $ERR)" [ "$STATUS" -eq "$1" ]
+}
+
+"$MAKE_ROM" snes --size 128 --sram-code 1 small.sfc
+head -c 2048 /dev/urandom >small.srm
+"$MAKE_ROM" snes --size 128 cart.sfc
+
+q 0 info small.sfc small.srm
+LINUX_INFO=$OUT
+w 0 info small.sfc small.srm
+expect_eq "info prints what the Linux program prints" "$LINUX_INFO" "$OUT"
+
+# The reference: the Linux program on the emulator.
+q 0 --port sim:state=LS run small.sfc small.srm
+q 0 --port "sim:cart=$WORK/cart.sfc" download rom linux.sfc
+
+# NAME|SIMULATOR OPTIONS (empty: no board)|PORT|COMMAND: each leaves WS (run) or out.sfc (download).
+while IFS='|' read -r name board port command; do
+  rm -rf WS out.sfc
+  [ -n "$board" ] && start_sim "$board"
+  # shellcheck disable=SC2086
+  w 0 --port "$port" $command
+  stop_sim
+  if [ -d WS ]; then
+    check "$name: emulator state as after the Linux run" diff -r LS WS
+  else
+    expect_same_file "$name: the file the Linux download wrote" linux.sfc out.sfc
+  fi
+done <<EOF
+run through the emulator||sim:state=WS|run small.sfc small.srm
+download rom through the emulator||sim:cart=cart.sfc|download rom out.sfc
+run through the bridge on COM7|state=$WORK/WS|bridge:COM7|run small.sfc small.srm
+download rom through the bridge on COM7|cart=$WORK/cart.sfc|bridge:COM7|download rom out.sfc
+download rom through the bridge its HELLO finds|cart=$WORK/cart.sfc|bridge|download rom out.sfc
+EOF
+
+# STATUS|ARGS|STREAM|TEXT
+while IFS='|' read -r status args stream text; do
+  # shellcheck disable=SC2086
+  w "$status" $args
+  expect_contains "quillon.exe $args: $stream" "$text" "${!stream}"
+done <<'EOF'
+2|--bogus info small.sfc|ERR|--bogus
+1|--port lpt1 probe|ERR|Could not load IO.DLL
+1|--port bridge:COM42 probe|ERR|Cannot open COM42: no such port
+EOF
+
+# Ctrl+C (SIGINT reaches the console handler through Wine) stops between blocks: exit 130, the blocks read are kept.
+wine app/quillon.exe --progress --port sim:fault=slow:5,cart=cart.sfc download rom part.sfc >/dev/null 2>"$WORK/.werr" &
+PID=$!
+for _ in $(seq 200); do
+  grep -q "/" "$WORK/.werr" && break
+  sleep 0.1
+done
+kill -INT $PID
+wait $PID
+expect_eq "Ctrl+C: exit status" 130 $?
+expect_contains "Ctrl+C: what was kept" "Kept 512 bytes to part.sfc" "$(tr -d '\r' <"$WORK/.werr")"
+
+finish
