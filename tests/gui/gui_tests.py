@@ -16,7 +16,7 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from harness import FIELDS, ID, LABELS, SETTINGS_KEY, Session, check, make_pristine_prefix, windows_path  # noqa: E402
 from loader_tests import test_port_library_loader  # noqa: E402,F401
-from port_menu_tests import test_port_menu_other_address  # noqa: E402,F401
+from port_menu_tests import test_port_menu_other_address, test_port_menu_usb_bridge  # noqa: E402,F401
 from make_test_files import TITLE, ips_patch, snes_rom, write_set  # noqa: E402
 
 PLAY, PROGRESS, ROM_FILE, SRAM_FILE = ID["IDC_PLAY"], ID["IDC_PROGRESS"], ID["IDC_ROM_FILE"], ID["IDC_SRAM_FILE"]
