@@ -46,9 +46,10 @@ wineserver -k >/dev/null 2>&1
 wineserver -w
 wineserver -p >/dev/null 2>&1
 
-# w STATUS ARGS...: quillon.exe as q runs quillon; OUT and ERR lose the CRs of Windows line ends.
+# w STATUS ARGS...: quillon.exe as q runs quillon (a hang ends after 2 minutes, status 124); OUT and ERR lose
+# the CRs of Windows line ends.
 w() {
-  wine app/quillon.exe "${@:2}" >"$WORK/.wout" 2>"$WORK/.werr" </dev/null
+  timeout 120 wine app/quillon.exe "${@:2}" >"$WORK/.wout" 2>"$WORK/.werr" </dev/null
   STATUS=$?
   OUT=$(tr -d '\r' <"$WORK/.wout")
   ERR=$(tr -d '\r' <"$WORK/.werr")
@@ -99,16 +100,21 @@ done <<'EOF'
 1|--port bridge:COM42 probe|ERR|Cannot open COM42: no such port
 EOF
 
-# Ctrl+C (SIGINT reaches the console handler through Wine) stops between blocks: exit 130, the blocks read are kept.
-wine app/quillon.exe --progress --port sim:fault=slow:5,cart=cart.sfc download rom part.sfc >/dev/null 2>"$WORK/.werr" &
+# Ctrl+C (SIGINT reaches the console handler through Wine) stops between blocks: exit 130, the file short.
+wine app/quillon.exe --port sim:fault=slow:1,cart=cart.sfc download rom part.sfc >/dev/null 2>&1 </dev/null &
 PID=$!
-for _ in $(seq 200); do
-  grep -q "/" "$WORK/.werr" && break
+for _ in $(seq 300); do
+  [ -e part.sfc ] && break
   sleep 0.1
 done
 kill -INT $PID
+for _ in $(seq 600); do
+  kill -0 $PID 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 $PID 2>/dev/null && kill -KILL $PID
 wait $PID
 expect_eq "Ctrl+C: exit status" 130 $?
-expect_contains "Ctrl+C: what was kept" "Kept 512 bytes to part.sfc" "$(tr -d '\r' <"$WORK/.werr")"
+check "Ctrl+C: the download stopped short" [ "$(stat -c %s part.sfc)" -lt "$(stat -c %s linux.sfc)" ]
 
 finish
