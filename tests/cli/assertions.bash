@@ -96,3 +96,22 @@ ctrl_c() {
   wait "$PID"
   expect_eq "exit status within $1 s of Ctrl+C" 130 $?
 }
+
+# start_sim [SIM OPTIONS] [EMULATOR OPTIONS]: the simulated USB bridge ($SIM)
+# in the background; sets PTY to its serial port. stop_sim ends it.
+SIM_PID=
+start_sim() {
+  stop_sim
+  "$SIM" "$@" >"$WORK/.sim" 2>"$WORK/.simerr" &
+  SIM_PID=$!
+  for _ in $(seq 100); do
+    PTY=$(head -1 "$WORK/.sim" 2>/dev/null)
+    [ -n "$PTY" ] && return
+    sleep 0.1
+  done
+  check "the simulator printed no serial port: $(cat "$WORK/.simerr")" false
+}
+stop_sim() {
+  [ -z "$SIM_PID" ] || { kill "$SIM_PID" && wait "$SIM_PID"; } 2>/dev/null
+  SIM_PID=
+}

@@ -11,23 +11,6 @@ SIM=$(realpath "$3")
 # copier is slow; the PC's bound on its silence must allow for that.
 export QUILLON_BRIDGE_TIME_SCALE=20
 
-SIM_PID=
-# start_sim [SIM OPTIONS] [EMULATOR OPTIONS]: sets PTY to the board's serial port.
-start_sim() {
-  stop_sim
-  "$SIM" "$@" >"$WORK/.sim" 2>"$WORK/.simerr" &
-  SIM_PID=$!
-  for _ in $(seq 100); do
-    PTY=$(head -1 "$WORK/.sim" 2>/dev/null)
-    [ -n "$PTY" ] && return
-    sleep 0.1
-  done
-  check "the simulator printed no serial port: $(cat "$WORK/.simerr")" false
-}
-stop_sim() {
-  [ -z "$SIM_PID" ] || { kill "$SIM_PID" && wait "$SIM_PID"; } 2>/dev/null
-  SIM_PID=
-}
 trap 'stop_sim; rm -rf "$WORK"' EXIT
 
 # same NAME STATUS EMULATOR-OPTIONS ARGS...: the command through the bridge in

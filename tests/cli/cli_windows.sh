@@ -22,21 +22,10 @@ export QUILLON_BRIDGE_TIME_SCALE=20
 export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 mkdir app && cp "$EXE" app/
 
-SIM_PID=
-stop_sim() {
-  [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
-  SIM_PID=
-}
-# start_sim [OPTIONS]: a simulated board behind COM7.
-start_sim() {
-  stop_sim
-  "$SIM" "$@" >"$WORK/.sim" 2>"$WORK/.simerr" &
-  SIM_PID=$!
-  for _ in $(seq 100); do
-    [ -s "$WORK/.sim" ] && break
-    sleep 0.1
-  done
-  ln -sfn "$(head -1 "$WORK/.sim")" "$WORK/com7"
+# board_on_com7 [OPTIONS]: a simulated board behind COM7.
+board_on_com7() {
+  start_sim "$@"
+  ln -sfn "$PTY" "$WORK/com7"
 }
 trap 'stop_sim; wineserver -k >/dev/null 2>&1; rm -rf "$WORK"' EXIT
 
@@ -72,7 +61,7 @@ q 0 --port "sim:cart=$WORK/cart.sfc" download rom linux.sfc
 # NAME|SIMULATOR OPTIONS (empty: no board)|PORT|COMMAND: each leaves WS (run) or out.sfc (download).
 while IFS='|' read -r name board port command; do
   rm -rf WS out.sfc
-  [ -n "$board" ] && start_sim "$board"
+  [ -n "$board" ] && board_on_com7 "$board"
   # shellcheck disable=SC2086
   w 0 --port "$port" $command
   stop_sim
