@@ -11,8 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,7 +80,8 @@ bool Bind(const std::string& device, std::uint32_t baud, std::uint8_t copier) {
   ql::ResetSharedState();
   ql::ResetPortBinding();
   ql::SelectedDevice = copier;
-  ql::SetPortLibraryLoader([device, baud](std::string& error) { return ql::bridge::OpenBridgePort(device, baud, error); });
+  ql::SetPortLibraryLoader(
+      [device, baud](std::string& error) { return ql::bridge::OpenBridgePort(device, baud, error); });
   return ql::EnsureLinkReady();
 }
 
@@ -118,8 +119,8 @@ void Measure(benchmark::State& state, std::uint32_t baud, std::uint8_t copier, c
     } catch (...) {
       state.SkipWithError("the copier stopped answering");
     }
-    Report(state, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-           CpuSeconds() - cpu, baud, goal);
+    Report(state, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), CpuSeconds() - cpu,
+           baud, goal);
     ql::ShutdownPortDriver();
   }
 }
@@ -139,7 +140,12 @@ void BM_BridgeSwcUpload1MB(benchmark::State& state) {
     ql::FinishBlocks();
   });
 }
-BENCHMARK(BM_BridgeSwcUpload1MB)->Arg(1000000)->Arg(2000000)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BridgeSwcUpload1MB)
+    ->Arg(1000000)
+    ->Arg(2000000)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // As a cartridge download reads an SMD: 16 KB pages through the 0x4000 window.
 void BM_BridgeSmdCartridgeDownload1MB(benchmark::State& state) {

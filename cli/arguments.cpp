@@ -78,9 +78,10 @@ ParseResult ParseArguments(int argc, char** argv) {
   convert->add_option("FILES", inv.files, "IN OUT")->required()->expected(2);
 
   auto* probe = app.add_subcommand("probe", "check the port and whether a copier answers");
-  auto* thorough = probe->add_flag("--thorough", inv.thorough,
-                  "link test: write and read back patterns through one DRAM page (overwrites it), report errors, "
-                  "suspect lines and speed");
+  auto* thorough =
+      probe->add_flag("--thorough", inv.thorough,
+                      "link test: write and read back patterns through one DRAM page (overwrites it), report errors, "
+                      "suspect lines and speed");
   probe->add_flag("--yes", inv.yes, "with --thorough: do not ask before overwriting the copier's memory")
       ->needs(thorough);
 
@@ -95,12 +96,11 @@ ParseResult ParseArguments(int argc, char** argv) {
     return {std::nullopt, code == 0 ? kExitOk : kExitUsage};
   }
 
-  const std::pair<CLI::App*, Command> commands[] = {{info, Command::Info},         {run, Command::Run},
-                                                    {upload, Command::Upload},     {execute, Command::Execute},
-                                                    {play, Command::Play},         {cartInfo, Command::CartInfo},
-                                                    {download, Command::Download}, {patch, Command::Patch},
-                                                    {convert, Command::Convert},   {probe, Command::Probe},
-                                                    {check, Command::Check}};
+  const std::pair<CLI::App*, Command> commands[] = {
+      {info, Command::Info},         {run, Command::Run},     {upload, Command::Upload},
+      {execute, Command::Execute},   {play, Command::Play},   {cartInfo, Command::CartInfo},
+      {download, Command::Download}, {patch, Command::Patch}, {convert, Command::Convert},
+      {probe, Command::Probe},       {check, Command::Check}};
   for (const auto& [sub, command] : commands) {
     if (sub->parsed()) inv.command = command;
   }

@@ -41,7 +41,9 @@ bool ParsePortChoice(const std::string& port, const std::string& device, PortCho
   PortArgument argument;
   std::string parseError;
   if (!ParsePortArgument(port, argument, parseError)) {
-    error = fmt::format("--port {}: {} (or bridge[:DEVICE][,baud=N] for the USB bridge, sim[:OPTIONS] for the copier emulator)", port, parseError);
+    error = fmt::format(
+        "--port {}: {} (or bridge[:DEVICE][,baud=N] for the USB bridge, sim[:OPTIONS] for the copier emulator)", port,
+        parseError);
     return false;
   }
   switch (argument.kind) {

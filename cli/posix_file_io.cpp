@@ -1,5 +1,3 @@
-#include "cli/file_io.h"
-
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <sys/stat.h>
@@ -13,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "cli/file_io.h"
 #include "cli/interrupt.h"
 
 namespace ql::cli {

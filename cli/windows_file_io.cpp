@@ -120,8 +120,7 @@ HANDLE CreateTemporary(const std::string& target, std::string& temp) {
 bool PutInPlace(const std::string& temp, const std::string& target, bool exists, DWORD& code, bool& kept) {
   kept = false;
   // ReplaceFile keeps the replaced file's attributes, security and creation time.
-  if (exists && ReplaceFileA(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                             nullptr))
+  if (exists && ReplaceFileA(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
     return true;
   if (exists) {
     code = GetLastError();

@@ -11,8 +11,10 @@ constexpr std::uint32_t kReadPauseMs = 1;
 
 void SendPacket(std::uint8_t command, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3, std::uint8_t p4) {
   // The sync bytes stay out of the check.
-  const std::uint8_t packet[9] = {kSync[0], kSync[1], kSync[2], command, p1, p2, p3, p4,
-                                  static_cast<std::uint8_t>(kCheckSeed ^ command ^ p1 ^ p2 ^ p3 ^ p4)};
+  const std::uint8_t packet[9] = {
+      kSync[0], kSync[1], kSync[2],
+      command,  p1,       p2,
+      p3,       p4,       static_cast<std::uint8_t>(kCheckSeed ^ command ^ p1 ^ p2 ^ p3 ^ p4)};
   ByteChannel& channel = ActiveChannel();
   channel.BeginPacket();
   channel.Send(packet);

@@ -66,7 +66,8 @@ bool LoadPortLibrary(PortKind kind) {
   if (Loader(kind)) library = Loader(kind)(failure);
   if (!library) {
     if (failure.empty()) {
-      failure = kind == PortKind::Bridge ? "This program has no way to reach a USB bridge." : PortLibraryLoadFailureText();
+      failure =
+          kind == PortKind::Bridge ? "This program has no way to reach a USB bridge." : PortLibraryLoadFailureText();
     }
     UI().ShowMessage(failure, kind == PortKind::Bridge ? kBridgeCaption : kLinkCaption, MessageIcon::Stop);
     return false;

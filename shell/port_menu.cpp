@@ -55,8 +55,8 @@ INT_PTR CALLBACK OtherAddressProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 }
 
 void ChooseOtherAddress() {
-  const INT_PTR base = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_OTHER_ADDRESS), MainWindow,
-                                       OtherAddressProc, 0);
+  const INT_PTR base =
+      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_OTHER_ADDRESS), MainWindow, OtherAddressProc, 0);
   if (base <= 0 || !SetOtherPortBase(static_cast<std::uint32_t>(base))) return;  // cancelled
   ShowOtherAddressInMenu();
   SelectLpt(kOtherAddressChoice);

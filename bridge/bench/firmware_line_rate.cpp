@@ -5,9 +5,9 @@
 // the same process, always ready, keeping the window full.
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <deque>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "bridge/protocol/quillon_bridge.h"
@@ -36,8 +36,14 @@ Bytes Frame(std::uint8_t type, const Bytes& payload) {
 }
 
 Bytes Packet(std::uint8_t command, std::uint16_t address, std::uint16_t length) {
-  Bytes packet{0xD5, 0xAA, 0x96, command, static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(address >> 8),
-               static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8)};
+  Bytes packet{0xD5,
+               0xAA,
+               0x96,
+               command,
+               static_cast<std::uint8_t>(address),
+               static_cast<std::uint8_t>(address >> 8),
+               static_cast<std::uint8_t>(length),
+               static_cast<std::uint8_t>(length >> 8)};
   std::uint8_t check = 0x81;
   for (std::size_t i = 3; i < packet.size(); ++i) check ^= packet[i];
   packet.push_back(check);
@@ -52,8 +58,9 @@ class Pc {
   void Queue(std::uint8_t type, const Bytes& payload) { queued_.push_back(Frame(type, payload)); }
   void QueueSend(const Bytes& bytes) {
     for (std::size_t at = 0; at < bytes.size(); at += QLBR_MAX_PAYLOAD)
-      Queue(QLBR_REQ_SEND, Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                                 bytes.begin() + static_cast<std::ptrdiff_t>(std::min(bytes.size(), at + QLBR_MAX_PAYLOAD))));
+      Queue(QLBR_REQ_SEND,
+            Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(std::min(bytes.size(), at + QLBR_MAX_PAYLOAD))));
   }
 
   // Runs until `dones` DONE frames have come back.
@@ -65,7 +72,11 @@ class Pc {
         queued_.pop_front();
       }
       if (!bridge_.RunUntil(bridge_.Cycle() + kStepCycles)) throw std::runtime_error("the firmware stopped");
-      if (bridge_.Cycle() > kGiveUpCycles) throw std::runtime_error("no progress in a minute of simulated time (" + std::to_string(bridge_.ReceiveOverruns()) + " bytes lost, " + std::to_string(inFlight_) + " in flight, " + std::to_string(queued_.size()) + " frames queued, " + std::to_string(dones_) + " replies)");
+      if (bridge_.Cycle() > kGiveUpCycles)
+        throw std::runtime_error("no progress in a minute of simulated time (" +
+                                 std::to_string(bridge_.ReceiveOverruns()) + " bytes lost, " +
+                                 std::to_string(inFlight_) + " in flight, " + std::to_string(queued_.size()) +
+                                 " frames queued, " + std::to_string(dones_) + " replies)");
       bridge_.TakeForPc(input_);
       Parse();
     }
@@ -124,7 +135,8 @@ void Report(const char* what, std::uint32_t baud, std::uint64_t cycles) {
 
 BridgeSettings Settings() {
   BridgeSettings settings;
-  settings.firmwarePath = std::getenv("QLBR_BENCH_FIRMWARE") ? std::getenv("QLBR_BENCH_FIRMWARE") : QLBR_DEFAULT_FIRMWARE;
+  settings.firmwarePath =
+      std::getenv("QLBR_BENCH_FIRMWARE") ? std::getenv("QLBR_BENCH_FIRMWARE") : QLBR_DEFAULT_FIRMWARE;
   settings.latencyMs = std::getenv("QLBR_BENCH_LATENCY_MS") ? std::atoi(std::getenv("QLBR_BENCH_LATENCY_MS")) : 1;
   settings.copier.device = ql::emu::Device::Swc;
   return settings;
@@ -152,9 +164,9 @@ void Upload(std::uint32_t baud) {
     wire.push_back(check);
     pc.QueueSend(wire);
     sent += wire.size();
-    pc.Queue(QLBR_REQ_CHECKPOINT, {static_cast<std::uint8_t>(page), static_cast<std::uint8_t>(sent),
-                                   static_cast<std::uint8_t>(sent >> 8), static_cast<std::uint8_t>(sent >> 16),
-                                   static_cast<std::uint8_t>(sent >> 24)});
+    pc.Queue(QLBR_REQ_CHECKPOINT,
+             {static_cast<std::uint8_t>(page), static_cast<std::uint8_t>(sent), static_cast<std::uint8_t>(sent >> 8),
+              static_cast<std::uint8_t>(sent >> 16), static_cast<std::uint8_t>(sent >> 24)});
     ++replies;
   }
   pc.Queue(QLBR_REQ_SYNC, {0});
@@ -177,7 +189,8 @@ void Download(std::uint32_t baud) {
     wire.insert(wire.end(), read.begin(), read.end());
     pc.QueueSend(wire);
     pc.Queue(QLBR_REQ_PAUSE, {1});
-    pc.Queue(QLBR_REQ_RECEIVE, {static_cast<std::uint8_t>((kBlock + 1) & 0xFF), static_cast<std::uint8_t>((kBlock + 1) >> 8)});
+    pc.Queue(QLBR_REQ_RECEIVE,
+             {static_cast<std::uint8_t>((kBlock + 1) & 0xFF), static_cast<std::uint8_t>((kBlock + 1) >> 8)});
     pc.Queue(QLBR_REQ_PAUSE, {1});
     pc.Queue(QLBR_REQ_SYNC, {static_cast<std::uint8_t>(page)});
     ++replies;

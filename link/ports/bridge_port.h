@@ -95,14 +95,14 @@ class BridgePort final : public PortIo, public ByteChannel, private FrameSink {
   bool checkpoints_ = false;  // the board's firmware takes CHECKPOINT
   bool blockPending_ = false;
   std::uint8_t blockToken_ = 0;
-  std::uint64_t blockBytes_ = 0;          // runBytes_ at the pending CHECKPOINT
-  std::size_t blockItems_ = 0;            // trace items up to it
+  std::uint64_t blockBytes_ = 0;         // runBytes_ at the pending CHECKPOINT
+  std::size_t blockItems_ = 0;           // trace items up to it
   std::uint64_t checkpointedBytes_ = 0;  // runBytes_ at the last CHECKPOINT
   std::vector<TraceItem> trace_;
   std::size_t traced_ = 0;         // items written to the trace
   std::uint64_t tracedBytes_ = 0;  // bytes among them, since the last SYNC
   // (the items of a block whose CHECKPOINT came back are written and dropped)
-  std::size_t nextReceived_ = 0;   // item that the next received byte fills
+  std::size_t nextReceived_ = 0;  // item that the next received byte fills
 
   std::uint8_t token_ = 0;
   bool doneSeen_ = false;
@@ -116,8 +116,8 @@ class BridgePort final : public PortIo, public ByteChannel, private FrameSink {
   bool faultCounted_ = false;
   std::uint32_t faultCount_ = 0;
   bool realigning_ = false;
-  bool owed_ = false;  // a failure settled by a register access, to raise at the next run
-  bool dead_ = false;  // the board no longer answers: fail at once
+  bool owed_ = false;            // a failure settled by a register access, to raise at the next run
+  bool dead_ = false;            // the board no longer answers: fail at once
   std::uint8_t data_ = 0x00;     // what the data register holds, as last written
   std::uint8_t control_ = 0x0C;  // the control register as a PC would read it back
 };

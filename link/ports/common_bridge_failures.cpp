@@ -73,14 +73,16 @@ bool BridgePort::Realign() {
       dead_ = true;
       break;
     }
-    const auto got = wire_->WaitFor(*this, [&] { return doneSeen_; }, kRealignWaitMs);
+    const auto got = wire_->WaitFor(
+        *this, [&] { return doneSeen_; }, kRealignWaitMs);
     if (got == BridgeWire::Wait::Gone) dead_ = true;
     done = doneSeen_;
   }
   if (done) wire_->BoardIdle();
   if (!done && !dead_) {
     dead_ = true;
-    UI().ShowMessage(Cat("USB bridge on ", wire_->Line().Name(), ": the board does not answer any more. Unplug it and plug it in again."),
+    UI().ShowMessage(Cat("USB bridge on ", wire_->Line().Name(),
+                         ": the board does not answer any more. Unplug it and plug it in again."),
                      "SWC Interface", MessageIcon::Stop);
   }
   realigning_ = false;
@@ -93,7 +95,9 @@ std::string BridgePort::FailureText() const {
     case Failure::BoardError:
       switch (failureValue_) {
         case QLBR_ERROR_BAD_CRC:
-          return Cat("USB bridge on ", device, ": a request was damaged on the serial line and was not passed to the copier. Check the USB cable.");
+          return Cat(
+              "USB bridge on ", device,
+              ": a request was damaged on the serial line and was not passed to the copier. Check the USB cable.");
         case QLBR_ERROR_OVERRUN:
           return Cat("USB bridge on ", device, ": the board's buffer overflowed.");
         case QLBR_ERROR_SILENCE:
@@ -104,9 +108,11 @@ std::string BridgePort::FailureText() const {
     case Failure::CorruptReply:
       return Cat("USB bridge on ", device, ": a reply was damaged on the serial line. Check the USB cable.");
     case Failure::Miscount:
-      return Cat("USB bridge on ", device, ": the board reports ", failureValue_, " bytes moved where ", failureSent_, " were sent; the copier may hold a partial block.");
+      return Cat("USB bridge on ", device, ": the board reports ", failureValue_, " bytes moved where ", failureSent_,
+                 " were sent; the copier may hold a partial block.");
     case Failure::Silent:
-      return Cat("USB bridge on ", device, ": no answer from the board within ", (wire_->BoundMs() + 999) / 1000, " s. Is it still plugged in?");
+      return Cat("USB bridge on ", device, ": no answer from the board within ", (wire_->BoundMs() + 999) / 1000,
+                 " s. Is it still plugged in?");
     case Failure::Gone:
       return Cat("USB bridge on ", device, ": the serial device is gone (unplugged?).");
     default:

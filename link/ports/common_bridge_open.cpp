@@ -2,8 +2,8 @@
 #include <chrono>
 
 #include "bridge/protocol/quillon_bridge.h"
-#include "link/ports/bridge_text.h"
 #include "link/ports/bridge_open.h"
+#include "link/ports/bridge_text.h"
 
 namespace ql::bridge {
 namespace {
@@ -138,22 +138,27 @@ std::string FlashAdvice(const std::string& device) {
 }
 
 std::string SilentBridgeText(const std::string& device, int budgetMs) {
-  return Cat("USB bridge on ", device, ": no answer within ", (budgetMs + 999) / 1000, " s. Is the bridge firmware on the board? ", FlashAdvice(device), ".");
+  return Cat("USB bridge on ", device, ": no answer within ", (budgetMs + 999) / 1000,
+             " s. Is the bridge firmware on the board? ", FlashAdvice(device), ".");
 }
 
 std::string ForeignDeviceText(const std::string& device) {
-  return Cat(device, " answers, but not as a Quillon USB bridge (another device, or a board without the bridge firmware). ", FlashAdvice(device), ".");
+  return Cat(device,
+             " answers, but not as a Quillon USB bridge (another device, or a board without the bridge firmware). ",
+             FlashAdvice(device), ".");
 }
 
 std::string OtherProtocolText(const std::string& device, unsigned protocol) {
-  return Cat("USB bridge on ", device, ": its firmware speaks protocol version ", protocol, ", this program version ", QLBR_PROTOCOL_VERSION, ". ", FlashAdvice(device), ".");
+  return Cat("USB bridge on ", device, ": its firmware speaks protocol version ", protocol, ", this program version ",
+             QLBR_PROTOCOL_VERSION, ". ", FlashAdvice(device), ".");
 }
 
 std::string DescribeBridge(PortIo& port) {
   auto* bridge = dynamic_cast<BridgePort*>(&port);
   if (bridge == nullptr) return {};
   const BridgeInfo& info = bridge->Info();
-  return Cat("USB bridge on ", bridge->DeviceName(), ": firmware ", info.firmwareMajor, ".", info.firmwareMinor, ", protocol ", info.protocol, ", ", info.baud, " baud, receive window ", info.window, " bytes");
+  return Cat("USB bridge on ", bridge->DeviceName(), ": firmware ", info.firmwareMajor, ".", info.firmwareMinor,
+             ", protocol ", info.protocol, ", ", info.baud, " baud, receive window ", info.window, " bytes");
 }
 
 }  // namespace ql::bridge

@@ -164,10 +164,9 @@ void BridgePort::EndBlock() {
   if (failure_ == Failure::None && runBytes_ > checkpointedBytes_) {
     const auto count = static_cast<std::uint32_t>(runBytes_);
     ++token_;
-    const std::uint8_t payload[QLBR_LEN_CHECKPOINT] = {token_, static_cast<std::uint8_t>(count),
-                                                       static_cast<std::uint8_t>(count >> 8),
-                                                       static_cast<std::uint8_t>(count >> 16),
-                                                       static_cast<std::uint8_t>(count >> 24)};
+    const std::uint8_t payload[QLBR_LEN_CHECKPOINT] = {
+        token_, static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8),
+        static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 24)};
     Post(QLBR_REQ_CHECKPOINT, payload);
     blockPending_ = true;
     blockToken_ = token_;
@@ -211,7 +210,8 @@ void BridgePort::PostSends() {
 
 void BridgePort::PostReceives() {
   if (receives_ == 0) return;
-  const std::uint8_t count[2] = {static_cast<std::uint8_t>(receives_ & 0xFF), static_cast<std::uint8_t>(receives_ >> 8)};
+  const std::uint8_t count[2] = {static_cast<std::uint8_t>(receives_ & 0xFF),
+                                 static_cast<std::uint8_t>(receives_ >> 8)};
   Post(QLBR_REQ_RECEIVE, count);
   receives_ = 0;
 }

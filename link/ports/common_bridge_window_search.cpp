@@ -47,8 +47,9 @@ std::string NoBridgeAnswersText(const std::vector<std::string>& tried) {
 }
 
 std::string WrongFirmwareText(const std::string& device, unsigned protocol) {
-  return Cat("The board on ", device, " answers with bridge protocol version ", protocol, "; this program speaks version ",
-             QLBR_PROTOCOL_VERSION, ".\nFlash the bridge firmware of this release onto the board with avrdude:\n",
+  return Cat("The board on ", device, " answers with bridge protocol version ", protocol,
+             "; this program speaks version ", QLBR_PROTOCOL_VERSION,
+             ".\nFlash the bridge firmware of this release onto the board with avrdude:\n",
              "avrdude -c arduino -p m328p -P ", device, " -b 115200 -D -U flash:w:quillon-bridge.hex:i\n",
              "(a Nano with the old bootloader takes -b 57600).");
 }

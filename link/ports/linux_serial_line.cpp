@@ -2,13 +2,13 @@
 // wait with poll().
 #include <asm/termbits.h>
 #include <fcntl.h>
+#include <glob.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <glob.h>
 
 #include "link/ports/bridge_open.h"
 #include "link/ports/bridge_text.h"
@@ -97,14 +97,16 @@ std::unique_ptr<SerialLine> OpenSerialLine(const std::string& path, std::uint32_
   if (fd < 0) {
     const int code = errno;
     if (code == ENOENT || code == ENODEV || code == ENXIO) {
-      error = bridge::Cat("Cannot open ", path, ": no such device. Is the USB bridge plugged in? Serial devices present:",
-                          PresentList(), ".");
+      error =
+          bridge::Cat("Cannot open ", path,
+                      ": no such device. Is the USB bridge plugged in? Serial devices present:", PresentList(), ".");
     } else if (code == EACCES || code == EPERM) {
       error = bridge::Cat("Cannot open ", path,
                           ": permission denied. Add yourself to the 'dialout' group (sudo usermod -aG dialout $USER), "
                           "then log in again.");
     } else if (code == EBUSY) {
-      error = bridge::Cat("Cannot open ", path, ": the device is busy. Close the program that holds it (a serial monitor?).");
+      error = bridge::Cat("Cannot open ", path,
+                          ": the device is busy. Close the program that holds it (a serial monitor?).");
     } else {
       error = bridge::Cat("Cannot open ", path, ": ", std::strerror(code), ".");
     }

@@ -32,9 +32,9 @@ unsigned ComNumber(const std::string& name) {
 
 std::string SystemText(DWORD code) {
   char* buffer = nullptr;
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                          FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
   std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length) : "error " + std::to_string(code);
   LocalFree(buffer);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
@@ -170,8 +170,8 @@ void ReadSerialCommMap(std::set<std::pair<unsigned, std::string>>& ports) {
     char data[64];
     DWORD dataLength = sizeof data - 1;
     DWORD type = 0;
-    const LONG result = RegEnumValueA(key, index, valueName, &nameLength, nullptr, &type,
-                                      reinterpret_cast<BYTE*>(data), &dataLength);
+    const LONG result =
+        RegEnumValueA(key, index, valueName, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataLength);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result != ERROR_SUCCESS || type != REG_SZ) continue;
     data[dataLength] = '\0';
@@ -211,8 +211,8 @@ std::unique_ptr<SerialLine> OpenSerialLine(const std::string& path, std::uint32_
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME) {
-      error = bridge::Cat("Cannot open ", path, ": no such port. Is the USB bridge plugged in? COM ports present:",
-                          PresentList(), ".");
+      error = bridge::Cat("Cannot open ", path,
+                          ": no such port. Is the USB bridge plugged in? COM ports present:", PresentList(), ".");
     } else if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION || code == ERROR_BUSY) {
       error = bridge::Cat("Cannot open ", path,
                           ": the port is in use. Close the program that holds it (a serial monitor? the Arduino "

@@ -17,16 +17,25 @@ TEST(PortAddress, TypedTextGivesABaseOrItsProblem) {
     AddressProblem problem;
     std::uint16_t base;
   } cases[] = {
-      {"D010", AddressProblem::None, 0xD010},     {" 0xd010 ", AddressProblem::None, 0xD010},
-      {"0X0100", AddressProblem::None, 0x0100},   {"FFF8", AddressProblem::None, 0xFFF8},
-      {"0000378", AddressProblem::None, 0x0378},  {"F8", AddressProblem::BelowRange, 0},
-      {"0x00F8", AddressProblem::BelowRange, 0},  {"0", AddressProblem::BelowRange, 0},
-      {"FFF9", AddressProblem::AboveRange, 0},    {"10000", AddressProblem::AboveRange, 0},
+      {"D010", AddressProblem::None, 0xD010},
+      {" 0xd010 ", AddressProblem::None, 0xD010},
+      {"0X0100", AddressProblem::None, 0x0100},
+      {"FFF8", AddressProblem::None, 0xFFF8},
+      {"0000378", AddressProblem::None, 0x0378},
+      {"F8", AddressProblem::BelowRange, 0},
+      {"0x00F8", AddressProblem::BelowRange, 0},
+      {"0", AddressProblem::BelowRange, 0},
+      {"FFF9", AddressProblem::AboveRange, 0},
+      {"10000", AddressProblem::AboveRange, 0},
       {"FFFFFFFFFFFF", AddressProblem::AboveRange, 0},  // no wrap-around to a valid base
-      {"D014", AddressProblem::NotMultipleOf8, 0}, {"0x101", AddressProblem::NotMultipleOf8, 0},
-      {"", AddressProblem::NotHex, 0},            {"0x", AddressProblem::NotHex, 0},
-      {"D01G", AddressProblem::NotHex, 0},        {"-100", AddressProblem::NotHex, 0},
-      {"D0 10", AddressProblem::NotHex, 0},       {"0xx100", AddressProblem::NotHex, 0},
+      {"D014", AddressProblem::NotMultipleOf8, 0},
+      {"0x101", AddressProblem::NotMultipleOf8, 0},
+      {"", AddressProblem::NotHex, 0},
+      {"0x", AddressProblem::NotHex, 0},
+      {"D01G", AddressProblem::NotHex, 0},
+      {"-100", AddressProblem::NotHex, 0},
+      {"D0 10", AddressProblem::NotHex, 0},
+      {"0xx100", AddressProblem::NotHex, 0},
   };
   for (const auto& c : cases) {
     const TypedAddress typed = ParsePortAddress(c.text);
@@ -46,8 +55,8 @@ TEST(PortSettings, OtherAddressNeedsItsBase) {
     RegistryValue lptBase;
     std::optional<std::uint16_t> base;
   } cases[] = {
-      {{true, 4, 0xD010}, 0xD010}, {{true, 4, 0x0100}, 0x0100}, {{true, 4, 0xFFF8}, 0xFFF8},
-      {{true, 4, 0x00F8}, std::nullopt}, {{true, 4, 0xD014}, std::nullopt}, {{true, 4, 0x1D010}, std::nullopt},
+      {{true, 4, 0xD010}, 0xD010},       {{true, 4, 0x0100}, 0x0100},        {{true, 4, 0xFFF8}, 0xFFF8},
+      {{true, 4, 0x00F8}, std::nullopt}, {{true, 4, 0xD014}, std::nullopt},  {{true, 4, 0x1D010}, std::nullopt},
       {{true, 2, 0xD010}, std::nullopt}, {{false, 4, 0xD010}, std::nullopt},
   };
   for (const auto& c : cases) {

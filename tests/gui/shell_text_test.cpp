@@ -92,8 +92,8 @@ TEST(SettingValues, FourBytesOfAnyTypeInRange) {
       {{true, 4, 1}, 1, 1},
       {{true, 4, 2}, std::nullopt, 2},
       {{true, 4, 3}, std::nullopt, 3},
-      {{true, 4, 4}, std::nullopt, 4},  // the USB bridge
-      {{true, 4, 5}, std::nullopt, std::nullopt},  // Other Address, without a base
+      {{true, 4, 4}, std::nullopt, 4},                 // the USB bridge
+      {{true, 4, 5}, std::nullopt, std::nullopt},      // Other Address, without a base
       {{true, 4, 0x101}, std::nullopt, std::nullopt},  // not cut to its low byte
       {{true, 4, 0xFFFFFFFF}, std::nullopt, std::nullopt},
       {{true, 1, 1}, std::nullopt, std::nullopt},  // a shorter value leaves stale bytes in the buffer

@@ -82,9 +82,19 @@ Outcome Drive(emu::Copier& copier, WindowModel& window, void (*traffic)(Bytes&) 
 
 TEST(BridgeChannel, SameCopierStateAndTraceAsAParallelPortWhateverTheCopierDoes) {
   // Bytes of Traffic: 9+2, 9+8192+1, 9+8193, 9+2, 9: a stall at each edge and inside each run.
-  const char* options[] = {"",           "fault=dead",       "fault=stall:0",   "fault=stall:4",  "fault=stall:11",
-                           "fault=stall:20", "fault=stall:600", "fault=stall:8213", "fault=stall:8222",
-                           "fault=stall:9000", "fault=stall:16415", "fault=stall:16430", "fault=badcheck"};
+  const char* options[] = {"",
+                           "fault=dead",
+                           "fault=stall:0",
+                           "fault=stall:4",
+                           "fault=stall:11",
+                           "fault=stall:20",
+                           "fault=stall:600",
+                           "fault=stall:8213",
+                           "fault=stall:8222",
+                           "fault=stall:9000",
+                           "fault=stall:16415",
+                           "fault=stall:16430",
+                           "fault=badcheck"};
   for (const char* text : options) {
     SCOPED_TRACE(text);
     emu::Options parsed;
@@ -209,15 +219,11 @@ TEST(BridgeChannel, StreamedBlocksStopWhereAParallelPortStops) {
     long stallAt;      // -1: the copier always answers
     bool streamsPast;  // a 1.1 board gets frames of the second block before the first is settled
   } rows[] = {
-      {-1, true},
-      {0, false},
-      {1000, false},
-      {2000, true},  // late in the first block: the second is on its way
-      {2077, true},  // the first block's check byte
-      {2078, true},  // the second block's first packet
-      {3000, true},
-      {4155, true},  // the second block's check byte
-      {6233, true},  // the last check byte: found by FinishBlocks
+      {-1, true},   {0, false},   {1000, false}, {2000, true},  // late in the first block: the second is on its way
+      {2077, true},                                             // the first block's check byte
+      {2078, true},                                             // the second block's first packet
+      {3000, true}, {4155, true},                               // the second block's check byte
+      {6233, true},                                             // the last check byte: found by FinishBlocks
   };
   for (const auto& row : rows) {
     const emu::Options stalled = row.stallAt < 0 ? emu::Options{} : With(emu::Fault::Stall, row.stallAt);

@@ -27,9 +27,9 @@ class FakeBridgeBoard final : public SerialLine {
   }
 
   // Knobs of a test.
-  bool gone = false;      // the device vanished
-  bool mute = false;      // the firmware hangs: reads nothing, says nothing
-  long corruptAt = -1;    // flips this byte (counted from the first written) on its way in
+  bool gone = false;                     // the device vanished
+  bool mute = false;                     // the firmware hangs: reads nothing, says nothing
+  long corruptAt = -1;                   // flips this byte (counted from the first written) on its way in
   std::vector<std::uint8_t> helloReply;  // replaces the HELLO answer when set
   std::string chatter;                   // another device's talk, sent instead of any frame
   std::uint8_t firmwareMinor = 0;        // 1 and on take CHECKPOINT
@@ -38,7 +38,7 @@ class FakeBridgeBoard final : public SerialLine {
   // What the board saw.
   std::uint32_t maxInFlight = 0;
   bool overrun = false;
-  std::vector<std::uint8_t> requests;     // request types, in order
+  std::vector<std::uint8_t> requests;  // request types, in order
   std::vector<std::uint16_t> receiveCounts;
   std::vector<std::uint8_t> sendSizes;
   std::uint32_t pausedMs = 0;
@@ -200,7 +200,8 @@ class FakeBridgeBoard final : public SerialLine {
   }
 
   void Reply(std::uint8_t type, const std::vector<std::uint8_t>& payload) {
-    std::uint16_t crc = qlbr_crc_update(qlbr_crc_update(QLBR_CRC_INIT, type), static_cast<std::uint8_t>(payload.size()));
+    std::uint16_t crc =
+        qlbr_crc_update(qlbr_crc_update(QLBR_CRC_INIT, type), static_cast<std::uint8_t>(payload.size()));
     tx_.push_back(QLBR_FRAME_START);
     tx_.push_back(type);
     tx_.push_back(static_cast<std::uint8_t>(payload.size()));

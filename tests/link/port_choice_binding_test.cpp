@@ -12,7 +12,9 @@ namespace {
 // A bridge back end that records what reached it.
 struct FakeBridge final : PortIo {
   explicit FakeBridge(std::string& log) : log(log) {}
-  void PortOut(std::uint16_t port, std::uint8_t value) override { log += " O" + std::to_string(port & 3) + "=" + std::to_string(value); }
+  void PortOut(std::uint16_t port, std::uint8_t value) override {
+    log += " O" + std::to_string(port & 3) + "=" + std::to_string(value);
+  }
   std::uint8_t PortIn(std::uint16_t) override { return 0; }
   void NotPortBit(std::uint16_t, std::uint8_t) override {}
   std::uint16_t IsDriverInstalled() override { return 1; }
@@ -98,14 +100,26 @@ TEST(BridgeSearch, RememberedPortFirstThenEveryOtherAndTheRightMessage) {
     std::string tried, device, messageStart;
   } cases[] = {
       {"COM5", {"COM1", "COM5"}, {}, "COM5", "COM5", ""},
-      {"COM5", {"COM1", "COM6"}, {{"COM5", {BridgeFailure::LineFailed, 0}}, {"COM1", {BridgeFailure::Silent, 0}}},
-       "COM5 COM1 COM6", "COM6", ""},
-      {"", {"COM1", "COM3", "COM4"},
-       {{"COM1", {BridgeFailure::Foreign, 0}}, {"COM3", {BridgeFailure::OtherProtocol, 2}},
+      {"COM5",
+       {"COM1", "COM6"},
+       {{"COM5", {BridgeFailure::LineFailed, 0}}, {"COM1", {BridgeFailure::Silent, 0}}},
+       "COM5 COM1 COM6",
+       "COM6",
+       ""},
+      {"",
+       {"COM1", "COM3", "COM4"},
+       {{"COM1", {BridgeFailure::Foreign, 0}},
+        {"COM3", {BridgeFailure::OtherProtocol, 2}},
         {"COM4", {BridgeFailure::Silent, 0}}},
-       "COM1 COM3 COM4", "", "The board on COM3 answers with bridge protocol version 2; this program speaks version 1."},
-      {"COM9", {"COM1", "COM9"}, {{"COM9", {BridgeFailure::Silent, 0}}, {"COM1", {BridgeFailure::LineFailed, 0}}},
-       "COM9 COM1", "", "No USB bridge answers on the serial ports of this PC (COM9, COM1)."},
+       "COM1 COM3 COM4",
+       "",
+       "The board on COM3 answers with bridge protocol version 2; this program speaks version 1."},
+      {"COM9",
+       {"COM1", "COM9"},
+       {{"COM9", {BridgeFailure::Silent, 0}}, {"COM1", {BridgeFailure::LineFailed, 0}}},
+       "COM9 COM1",
+       "",
+       "No USB bridge answers on the serial ports of this PC (COM9, COM1)."},
       {"", {}, {}, "", "", "No USB bridge answers: Windows lists no serial port."},
   };
   for (const auto& c : cases) {
