@@ -33,8 +33,9 @@ std::unique_ptr<BridgePort> ConnectBridge(std::unique_ptr<SerialLine> line, std:
                                           int helloBudgetMs = kHelloBudgetMs, BridgeFailure* failure = nullptr,
                                           unsigned* protocol = nullptr);
 
-// Opens DEVICE, or with an empty name the first /dev/ttyUSB* or /dev/ttyACM*
-// that answers as a bridge.
+// Opens DEVICE, or with an empty name the first of BridgeCandidates() that
+// answers as a bridge (/dev/ttyUSB* and /dev/ttyACM* on Linux, the COM ports
+// Windows lists).
 std::unique_ptr<PortIo> OpenBridgePort(const std::string& device, std::uint32_t baud, std::string& error);
 
 // The serial devices a bridge may sit on, in the order they are tried.
