@@ -1,16 +1,14 @@
 #!/bin/bash
-# The copier commands against the emulated copier (--port sim:...): probe,
-# uploads and downloads across runs through one state folder, the trace.
+# The copier commands against the emulated copier (--port sim:...) as a
+# process: exit status, messages, trace and progress on stderr, files on disk.
+# The transfers themselves are proven in tests/transfer.
 source "$(dirname "$0")/assertions.bash" "$@"
 
 "$MAKE_ROM" snes --copier-header lorom.smc
 "$MAKE_ROM" snes cart.sfc
 "$MAKE_ROM" snes --size 2048 --sram-code 1 big.sfc
-"$MAKE_ROM" genesis genesis.bin
-"$MAKE_ROM" genesis --smd genesis.smd
 head -c 32768 /dev/urandom >save.srm
 head -c 5000 /dev/urandom >junk.srm
-python3 -c "import os; open('save.rts', 'wb').write(bytes(8) + b'\xaa\xbb\x08' + bytes(501) + os.urandom(262144))"
 LONG=$(printf 'd%.0s' $(seq 1 130))
 mkdir -p "$LONG/$LONG" && cp lorom.smc "$LONG/$LONG/"
 
@@ -21,20 +19,11 @@ q_table <<END
 1|--port sim run save.srm|ERR|no ROM image
 1|--port sim:state=$PWD/J run lorom.smc junk.srm|ERR|junk.srm: not recognised
 1|--port sim:state=$PWD/L run $LONG/$LONG/lorom.smc|ERR|longer than 255 characters
-1|--port sim upload rom-ips lorom.smc|ERR|needs a ROM image and an IPS patch
 1|--port sim download sram nodir/x.srm|ERR|nodir/x.srm
 1|--device smd --port sim cart-info|ERR|SWC only
-1|--device smd --port sim execute --realtime|ERR|SWC only
-1|--device smd --port sim download rts x.rts|ERR|SWC only
-1|--device smd --port sim upload rts save.rts|ERR|SWC only
-1|--device smd --port sim run --realtime genesis.bin|ERR|SWC only
 END
 check "nothing reached the copier for refused files" test ! -e L -a ! -e J
 
-q 0 --port sim --trace probe.trace probe
-expect_eq "trace: the probe's read command, then its answer" "2" "$(grep -cE '^(> D5 AA 96 01 00 04 01 00 [0-9A-F]{2}|< [0-9A-F]{2} [0-9A-F]{2})$' probe.trace)"
-q 0 --port sim:state=T --trace run.trace run lorom.smc
-expect_eq "trace: every line is a direction and hex bytes" "0" "$(grep -cvE '^(> |< )[0-9A-F]{2}( [0-9A-F]{2})*$' run.trace)"
 q 1 --port sim:fault=dead --trace dead.trace probe
 expect_eq "trace: a time-out is written and flushed on the failing exit" "! timeout" "$(cat dead.trace)"
 q 1 --port sim --trace nodir/x.trace probe
@@ -49,9 +38,7 @@ for args in "comp/keep.smc run comp/keep.smc" "./comp/keep.smc run comp/keep.smc
   q 2 --port "sim:state=$PWD/R" --trace $args
   expect_contains "trace onto a file of the command: $args" "the trace would overwrite" "$ERR"
 done
-expect_same_file "the ROM untouched" comp/keep.smc lorom.smc
 expect_same_file "the companion SRAM untouched" comp/keep.srm save.srm
-expect_same_file "the companion patch untouched" comp/keep.ips junk.srm
 check "nothing reached the copier" test ! -e R
 
 # Output that never reached its file is a failure, not a success.
@@ -59,21 +46,23 @@ expect_full_disk_fails "--port sim probe" "--port sim:cart=$PWD/cart.sfc cart-in
 q 1 --port sim --trace /dev/full probe
 expect_contains "a trace that could not be written" "/dev/full: could not be written completely (--trace)" "$ERR"
 
-q 0 --port sim:state=S run lorom.smc
-expect_same_file "the copier holds the ROM data" <(head -c 262144 S/dram.bin) <(tail -c +513 lorom.smc)
-expect_eq "run executes with block count and mode byte" "F 05 20 00 00
-F 01 2D 00 00" "$(cat S/events.log)"
-q 0 --port sim:state=S execute --realtime lorom.smc
-expect_eq "real-time execute" "F 01 2D 01 00" "$(tail -1 S/events.log)"
 q 0 --port sim:state=S execute big.sfc
 expect_eq "execute with a ROM: counts and mode byte as its upload would set them" "F 05 00 01 00
-F 01 08 00 00" "$(tail -2 S/events.log)"
+F 01 08 00 00" "$(cat S/events.log)"
 q 1 --port sim:fault=stall:300 run lorom.smc
 expect_eq "copier stops answering during the upload: the time-out message, once" "SWC Interface: LPT read timeout
 The backup device is not responding.  Make sure it's connected and the Super NES is turned on." "$ERR"
+q 1 --port sim cart-info
+expect_eq "no cartridge message" "Cartridge Info: No game cartridge is detected" "$ERR"
+q 1 --port sim download rom none.swc
+check "no file without a cartridge" test ! -e none.swc
 
 q 0 --port sim run lorom.smc
 expect_eq "no progress line when stderr is not a terminal" "" "$ERR"
+q 0 --progress --port sim run lorom.smc
+expect_contains "the final text of the step" "ROM 2048/2048 [########################] 100%" "$ERR"
+q 0 --quiet --progress --port sim run lorom.smc
+expect_eq "--quiet wins" "" "$ERR"
 
 # A ROM deleted after loading fails its step with a message and exit 1. The
 # trace is a FIFO: the program waits for its reader once the files are loaded,
@@ -96,44 +85,5 @@ while p.poll() is None:
         time.sleep(0.01)
 err = p.communicate(timeout=60)[1].decode()
 print(p.returncode == 1 and err.startswith('Upload ROM: Cannot open \"gone.smc\"'))"
-q 0 --progress --port sim run lorom.smc
-expect_contains "the final text of the step" "ROM 2048/2048 [########################] 100%" "$ERR"
-expect_eq "every line: text, bar, percentage, then rate and time left once known" "0" \
-  "$(grep -cvE '^ROM [0-9]+/2048 \[[#-]{24}\] +[0-9]+%(  [0-9.]+ (B|KB|MB)/s  [0-9]+:[0-9]{2} left)?$' <<<"$ERR")"
-q 1 --progress --port sim:fault=stall:3000 run lorom.smc
-check "after a time-out no line reads as finished: $ERR" [ "${ERR/100%/}" == "$ERR" ]
-expect_contains "the time-out said" "LPT read timeout" "$ERR"
-q 0 --quiet --progress --port sim run lorom.smc
-expect_eq "--quiet wins" "" "$ERR"
-
-q 0 --port sim:state=S upload sram save.srm
-q 0 --port sim:state=S download sram back.srm
-expect_same_file "SRAM round trip across runs" save.srm back.srm
-q 0 --port sim:state=S download sram back.bbd
-expect_py ".bbd picks its save filter: copier header, then the same 32 KB" "
-b = open('back.bbd','rb').read()
-print(b[:512] == bytes(8) + bytes([0xAA, 0xBB, 5]) + bytes(501) and b[512:] == open('save.srm','rb').read())"
-q 0 --port sim:state=S upload rts save.rts
-q 0 --port sim:state=S download rts back.rts
-expect_same_file "real-time save round trip across runs" save.rts back.rts
-
-q 0 --port "sim:cart=$PWD/cart.sfc" cart-info
-q 0 --port "sim:cart=$PWD/cart.sfc" download rom cart.swc
-expect_py "downloaded LoROM: header with 32 blocks and mode 0x2D, then the cartridge" "
-d = open('cart.swc','rb').read()
-print(d[0:3] == bytes([0x20, 0, 0x2D]) and d[8:11] == bytes([0xAA, 0xBB, 4]) and d[512:] == open('cart.sfc','rb').read())"
-q 1 --port sim cart-info
-expect_eq "no cartridge message" "Cartridge Info: No game cartridge is detected" "$ERR"
-q 1 --port sim download rom none.swc
-check "no file without a cartridge" test ! -e none.swc
-
-q 0 --device smd --port sim:state=M run genesis.bin
-expect_same_file "SMD upload: the interleaved data" <(head -c 262144 M/dram.bin) <(tail -c +513 genesis.smd)
-expect_eq "SMD execute: mode write 3 for 2 MB or less" "W 2001 03" "$(tail -1 M/events.log)"
-q 0 --device smd --port sim:state=M upload sram save.srm
-q 0 --device smd --port sim:state=M download sram smd-back.srm
-expect_same_file "SMD SRAM round trip" save.srm smd-back.srm
-q 0 --device smd --port "sim:cart=$PWD/genesis.bin" download rom cart.smd
-expect_same_file "downloaded SMD equals the SMD file of the image" genesis.smd cart.smd
 
 finish
