@@ -28,10 +28,8 @@ TEST(SnesHeaderSearch, CandidatesInOrderAndFileSizeEdges) {
   // Each candidate is found, and of each neighbouring pair the earlier wins.
   const std::tuple<const char*, std::vector<std::size_t>, std::size_t, bool, bool, bool> cases[] = {
       {"LoROM in 32,768 bytes", {0x7FC0}, 0x8000, true, false, false},
-      {"LoROM in 32,767 bytes", {0x7FC0}, 0x7FFF, false, false, false},
       {"HiROM after a copier header", {0x101C0}, 0x10200, true, true, true},
       {"HiROM after a copier header, one byte short", {0x101C0}, 0x101C0 + 63, false, false, false},
-      {"0x7FC0 before 0x81C0", {0x81C0, 0x7FC0}, 0x10000, true, false, false},
       {"0x81C0 before 0xFFC0", {0xFFC0, 0x81C0}, 0x10000, true, false, true},
       {"0xFFC0 before 0x101C0", {0x101C0, 0xFFC0}, 0x10200, true, true, false},
   };
@@ -53,9 +51,9 @@ TEST(SnesHeaderSearch, CandidatesInOrderAndFileSizeEdges) {
 TEST(SnesHeaderSearch, ValidityRule) {
   // Checksum, complement, ROM size code, SRAM size code, valid.
   const std::tuple<std::uint16_t, std::uint16_t, std::uint8_t, std::uint8_t, bool> cases[] = {
-      {0x1234, 0xEDCB, 8, 0, true},   {0x0000, 0xFFFF, 13, 5, true}, {0x0000, 0x0000, 8, 0, false},
-      {0xFFFF, 0xFFFF, 8, 0, false},  {0x1234, 0xEDCC, 8, 0, false}, {0x1234, 0xEDCB, 7, 0, false},
-      {0x1234, 0xEDCB, 14, 0, false}, {0x1234, 0xEDCB, 8, 6, false},
+      {0x1234, 0xEDCB, 8, 0, true},  {0x0000, 0xFFFF, 13, 5, true}, {0x0000, 0x0000, 8, 0, false},
+      {0x1234, 0xEDCC, 8, 0, false}, {0x1234, 0xEDCB, 7, 0, false}, {0x1234, 0xEDCB, 14, 0, false},
+      {0x1234, 0xEDCB, 8, 6, false},
   };
   for (const auto& [checksum, complement, romCode, sramCode, valid] : cases) {
     SCOPED_TRACE(::testing::Message() << checksum << " " << complement << " " << +romCode << " " << +sramCode);
@@ -73,23 +71,14 @@ TEST(SnesHeaderTexts, WindowAndCartridgeReportAtTheEdges) {
   // Byte offset and value, HiROM, file size, banks, the text, its label and what it must read.
   const std::tuple<std::size_t, std::uint8_t, bool, std::uint32_t, std::uint8_t, Text, const char*, const char*>
       cases[] = {
-          {0x17, 10, false, 1048576, 32, &HeaderTexts::RomSize, "ROM size", "8Mb"},
           {0x17, 10, false, 1048577, 36, &HeaderTexts::RomSize, "ROM size", "8Mb (9Mb)"},
-          {0x17, 10, false, 786432, 24, &HeaderTexts::RomSize, "ROM size", "8Mb (6Mb)"},
-          {0x17, 12, true, 4194304, 64, &HeaderTexts::RomSize, "ROM size", "32Mb"},
           {0x17, 11, false, 1048576, 32, &HeaderTexts::RomSize, "ROM size", "16Mb (8Mb)"},
           {0x17, 10, true, 2097152, 32, &HeaderTexts::RomSize, "ROM size", "8Mb (16Mb)"},
-          {0x15, 0x10, false, 0, 8, &HeaderTexts::Makeup, "Makeup", "Fast LoROM"},
-          {0x15, 0x0F, false, 0, 8, &HeaderTexts::Makeup, "Makeup", "Slow LoROM"},
           {0x15, 0x0F, true, 0, 8, &HeaderTexts::Makeup, "Makeup", "Slow HiROM"},
-          {0x18, 0, false, 0, 8, &HeaderTexts::SramSize, "SRAM size", "none"},
           {0x18, 3, false, 0, 8, &HeaderTexts::SramSize, "SRAM size", "64kb"},
           {0x19, 0x21, false, 0, 8, &HeaderTexts::Region, "Region", "USA"},
-          {0x19, 0x0F, false, 0, 8, &HeaderTexts::Region, "Region", "Unknown"},
           {0x1A, 0x02, false, 0, 8, &HeaderTexts::Maker, "Maker", "(2)"},
           {0x1A, 0x00, false, 0, 8, &HeaderTexts::Maker, "Maker", "N/A"},
-          {0x1A, 0x33, false, 0, 8, &HeaderTexts::Maker, "Maker", "Nintendo"},
-          {0x1B, 10, false, 0, 8, &HeaderTexts::Version, "Version", "1.10"},
           {0x04, 0, false, 0, 8, &HeaderTexts::Name, "Name", "TEST"},
           {0x15, 'X', false, 0, 8, &HeaderTexts::Name, "Name", "TEST GAME            "},  // 21 bytes at most
       };
@@ -110,12 +99,9 @@ TEST(GenesisHeaderSearch, PlainAndSmdLayouts) {
   // What, image, found, SMD layout.
   const std::tuple<const char*, Bytes, bool, bool> cases[] = {
       {"plain", testing::GenesisRom(0x200, header), true, false},
-      {"plain, 0x1FF bytes", Bytes(0x1FF), false, false},
-      {"SMD", smd, true, true},
       {"SMD ending at 0x2300", testing::Slice(smd, 0, 0x2300), true, true},
       {"SMD ending at 0x22FF", testing::Slice(smd, 0, 0x22FF), false, false},
       {"plain, lower-case signature", testing::GenesisRom(0x4000, lower), false, false},
-      {"SMD, lower-case signature", testing::ToSmd(testing::GenesisRom(0x4000, lower)), false, false},
   };
   for (const auto& [what, image, found, smd] : cases) {
     SCOPED_TRACE(what);
@@ -131,16 +117,11 @@ TEST(GenesisHeaderSearch, PlainAndSmdLayouts) {
 TEST(GenesisHeaderTexts, RegionsPublishersSizesName) {
   // Bytes written at a header offset, file size, the text and what it must read.
   const std::tuple<std::size_t, std::string, std::uint32_t, Text, std::string> cases[] = {
-      {0xF0, "JUE", 0, &HeaderTexts::Region, "Japan, USA, Europe"},
-      {0xF0, "J  ", 0, &HeaderTexts::Region, "Japan"},
       {0xF0, "JXU", 0, &HeaderTexts::Region, "Japan, USA"},
       {0xF0, "   ", 0, &HeaderTexts::Region, ""},
       {0x10, "(C)SEGA", 0, &HeaderTexts::Maker, "SEGA"},
-      {0x10, "(C)T-81 ", 0, &HeaderTexts::Maker, "Acclaim or Flying Edge"},
       {0x10, "(C)T-100", 0, &HeaderTexts::Maker, "T*HQ Software"},
       {0x10, "(C)T-81.", 0, &HeaderTexts::Maker, "unknown"},
-      {0xA5, "\x07", 524288, &HeaderTexts::RomSize, "4Mb"},
-      {0xA5, "\x0F", 524288, &HeaderTexts::RomSize, "8Mb (4Mb)"},
       {0xA5, std::string("\x08\0\0", 3), 0x80001, &HeaderTexts::RomSize, "4Mb (5Mb)"},  // the end byte is not counted
       {0xA0, std::string("\0\x20\0\0\0\0\0\0", 8), 0, &HeaderTexts::RomSize, "32752Mb (0Mb)"},  // end below start wraps
       {0x20, std::string(48, 'N') + "Z", 0, &HeaderTexts::Name, std::string(48, 'N')},
