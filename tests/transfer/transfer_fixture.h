@@ -1,5 +1,5 @@
-// Shared pieces of the transfer tests: an emulated copier bound as the port
-// library behind a recording window, with a scratch folder and the link trace.
+// The transfer tests' rig: an emulated copier bound as the port library
+// behind a recording window, with a scratch folder and the link trace.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,17 +32,14 @@ inline emu::Options Opts(Device device, Fault fault = Fault::None, std::uint64_t
   return options;
 }
 
-// An emulated copier with the link bound and the device selected, a scratch
-// folder and the link trace. It is the front end too: it records like
-// WindowModel, presses Cancel once the progress text cancelAt is shown, starts
-// spoiling at the progress text spoilFrom or after spoilAfterBytes bytes on
-// the wire, runs onProgress for every progress text and onDialog when a save
-// dialog opens. The verify switches are off again when it goes.
+// The front end too: presses Cancel once the progress text cancelAt is shown,
+// spoils the line from the progress text spoilFrom or after spoilAfterBytes
+// bytes on the wire, runs onProgress for every progress text and onDialog
+// when a save dialog opens. The verify switches are off again when it goes.
 struct Rig : WindowModel {
-  // Passes the port calls to whichever copier `port` names. Once spoiling, the
-  // ERROR status line reads inverted: every byte received arrives with bits 0
-  // and 4 flipped, its check byte too, so a block of an even length fails its
-  // check however often it is read.
+  // Passes the port calls to the copier `port` names. Spoilt, the ERROR status
+  // line reads inverted: every byte received, its check byte too, has bits 0
+  // and 4 flipped, so a block of even length fails its check on every read.
   struct Port final : PortIo {
     explicit Port(Rig& rig) : rig(rig) {}
     void PortOut(std::uint16_t port, std::uint8_t value) override { rig.port->PortOut(port, value); }
@@ -87,13 +83,13 @@ struct Rig : WindowModel {
     for (const auto& p : ProgressHistory()) texts.push_back(p.text);
     return texts;
   }
-  // The text of the one message shown, which must bear `caption` (and `icon` when given).
-  std::string OnlyMessage(const std::string& caption, std::optional<MessageIcon> icon = std::nullopt) const {
+  // The text of the one message shown, which must bear `caption` and `icon`.
+  std::string OnlyMessage(const std::string& caption, MessageIcon icon = MessageIcon::Stop) const {
     const auto messages = Messages();
     EXPECT_EQ(messages.size(), 1u);
     if (messages.size() != 1) return "(" + std::to_string(messages.size()) + " messages)";
     EXPECT_EQ(messages[0].caption, caption);
-    EXPECT_EQ(messages[0].icon, icon.value_or(messages[0].icon));
+    EXPECT_EQ(messages[0].icon, icon);
     return messages[0].text;
   }
   std::string Path(const std::string& name) const { return dir.PathOf(name); }
