@@ -1,6 +1,6 @@
-// Uploads: what the copier holds afterwards (upload header, mode byte, blocks
-// in their pages, SRAM pages and halves), a real-time save's round trip, and
-// the files refused up front.
+// Uploads: what the copier holds afterwards (upload header, blocks in their
+// pages, SRAM pages and halves), a real-time save's round trip, and the files
+// refused up front.
 #include "tests/transfer/transfer_fixture.h"
 #include "transfer/downloads.h"
 #include "transfer/rom_upload.h"
@@ -9,58 +9,43 @@
 namespace ql::testing {
 namespace {
 
+// The edges of each SRAM code band, of the 128-block LoROM bound and of the 512-block HiROM bound.
 TEST(SwcModeByte, FollowsSramCodeSizeAndMap) {
   const std::tuple<int, std::uint32_t, bool, int> cases[] = {
-      {0, 1, false, 0x2D},     {0, 128, false, 0x2D}, {0, 129, false, 0x2C}, {1, 128, false, 0x09},
-      {1, 129, false, 0x08},   {2, 128, false, 0x05}, {3, 129, false, 0x04}, {4, 128, false, 0x01},
-      {255, 129, false, 0x00}, {0, 1, true, 0x1C},    {0, 511, true, 0x1C},  {0, 512, true, 0x3C},
-      {1, 768, true, 0x38},    {2, 1, true, 0x34},    {3, 512, true, 0x34},  {5, 511, true, 0x30}};
+      {0, 128, false, 0x2D}, {0, 129, false, 0x2C}, {1, 129, false, 0x08}, {3, 129, false, 0x04}, {4, 128, false, 0x01},
+      {0, 511, true, 0x1C},  {0, 512, true, 0x3C},  {3, 512, true, 0x34},  {4, 511, true, 0x30}};
   for (auto [code, blocks, hiRom, want] : cases) {
     EXPECT_EQ(SwcModeByteFor(std::uint8_t(code), blocks, hiRom), want) << code << " " << blocks << " " << hiRom;
   }
 }
 
-TEST(RomUpload, SwcHeaderModeByteAndEveryBlockInItsPageWithZeroPadding) {
+// Blocks from 512 on land above the first 4 MB only with 0xC010 set, the
+// others only with it clear; the short last block goes out zero-padded.
+TEST(RomUpload, SwcHeaderAndEveryBlockInItsPageAboveFourMegabytesToo) {
   Rig rig;
-  auto data = Pattern(3 * kPage + 100, 7);
+  auto data = Pattern(512 * kPage + 100, 7);
   WriteFile(RomPath = rig.Path("game.smc"), Cat({Fill(512, 0x5A), data}));
   RomHasCopierHeader = RomIsHiRom = true;
   RomHeader[0x18] = 1;
-  rig.copier().SetDramPage(3, Fill(kPage, 0xEE));  // old contents behind the short last block
+  rig.copier().SetDramPage(512, Fill(kPage, 0xEE));  // old contents behind the short last block
 
   ASSERT_TRUE(UploadRom(false));
-  EXPECT_EQ(rig.UploadHeader(), CopierHeader(CopierFileType::SwcRom, 4, 0x38));
-  EXPECT_EQ(rig.Pages(0, 4), Cat({data, Fill(4 * kPage - data.size())}));
-  EXPECT_EQ(RomBlockCount, 4u);
-  EXPECT_EQ(SwcModeByte, 0x38);
-  EXPECT_EQ(rig.Progress(), (Texts{"ROM 0/256", "ROM 64/256", "ROM 128/256", "ROM 192/256", "ROM 256/256"}));
-}
-
-TEST(RomUpload, SwcBlocksAboveFourMegabytesSetTheUpperAddressLine) {
-  Rig rig;
-  auto data = Pattern(514 * kPage, 8);
-  WriteFile(RomPath = rig.Path("big.sfc"), data);
-  RomIsHiRom = true;
-
-  ASSERT_TRUE(UploadRom(false));
-  EXPECT_EQ(Slice(rig.UploadHeader(), 0, 3), (Bytes{0x02, 0x02, 0x3C}));
-  // Blocks from 512 on land above the first 4 MB only with 0xC010 set, the others only with it clear.
-  EXPECT_EQ(rig.Pages(0, 514), data);
+  EXPECT_EQ(rig.UploadHeader(), CopierHeader(CopierFileType::SwcRom, 513, 0x38));
+  EXPECT_EQ(rig.Pages(0, 513), Cat({data, Fill(kPage - 100)}));
+  const Texts progress = rig.Progress();
+  EXPECT_EQ(Texts(progress.begin(), progress.begin() + 2), (Texts{"ROM 0/32832", "ROM 64/32832"}));
+  EXPECT_EQ(progress.back(), "ROM 32832/32832");
 }
 
 TEST(RomUpload, SmdPlainImageGoesInterleavedIntoPagesBehindTheHeader) {
   Rig rig(Opts(Device::Smd));
   auto plain = Pattern(2 * kBlock + 1000, 11);
   WriteFile(RomPath = rig.Path("game.bin"), plain);
-  SwcModeByte = 0x77;
   rig.copier().SetDramPage(2, Fill(kBlock, 0xEE));
 
   ASSERT_TRUE(UploadRom(false));
   EXPECT_EQ(rig.Pages(0, 3), Interleaved(plain));
   EXPECT_EQ(rig.UploadHeader(), CopierHeader(CopierFileType::SmdRom, 3));
-  EXPECT_EQ(RomBlockCount, 3u);
-  EXPECT_EQ(SwcModeByte, 0x77);  // left alone by an SMD upload
-  EXPECT_EQ(rig.Events("W 2001 00"), 1);
   EXPECT_EQ(rig.Progress(), (Texts{"ROM 0/384", "ROM 128/384", "ROM 256/384", "ROM 384/384"}));
 
   const Bytes big(256 * kBlock, 0x42);  // 4 MB: 256 blocks count as zero in the one-byte field
@@ -109,7 +94,6 @@ TEST(SramUpload, SwcPagesFromTheSramBankAndBothSmdHalves) {
     ASSERT_TRUE(UploadSram());
     EXPECT_EQ(rig.copier().Sram(), want);
     EXPECT_EQ(rig.Progress(), progress);
-    EXPECT_EQ(rig.Events("W 2001 04"), device == Device::Smd ? 1 : 0);
   }
 }
 
@@ -120,8 +104,7 @@ TEST(Upload, FilesWithoutUsableDataAreRefusedBeforeAnyTransfer) {
     return UploadRom(true);
   };
   const std::tuple<long long, bool, std::function<bool()>, const char*, const char*> cases[] = {
-      {-1, false, rom, "Upload ROM", "Cannot open"},  // vanished since it was loaded
-      {-1, false, UploadSram, "Upload SRAM", "Cannot open"},
+      {-1, false, UploadSram, "Upload SRAM", "Cannot open"},   // vanished since it was loaded
       {32768, false, patchGone, "Upload ROM", "Cannot open"},  // the patch vanished, not the ROM
       {512, true, rom, "Upload ROM", "Cannot read all of"},    // shrunk to its header
       {6 * 1024 * 1024 + 1, false, rom, "Upload ROM", "larger than the copier can hold"},
