@@ -13,6 +13,7 @@ namespace {
 using testing::Bytes;
 using testing::Cat;
 using testing::Cut;
+using testing::Slice;
 
 // Record bytes as a patch file carries them (big-endian fields).
 Bytes Record(std::uint32_t offset, const Bytes& data) {
@@ -30,47 +31,29 @@ const Bytes kEof = {'E', 'O', 'F'};
 
 TEST(IpsRecords, WalkTable) {
   constexpr std::uint32_t kDataSize = 64;
-  struct Case {
-    const char* what;
-    Bytes records;
-    std::vector<std::pair<std::size_t, std::uint8_t>> changed;
-    IpsResult result = IpsResult::Applied;
-  };
-  const Case cases[] = {
-      {"offset 0x200 is the first ROM byte", Record(0x200, {0xA0, 0xA1}), {{0, 0xA0}, {1, 0xA1}}},
-      {"0x1FF lies in the copier header: skipped whole", Record(0x1FF, {0xB0, 0xB1, 0xB2}), {}},
-      {"cut at the end of the data", Record(0x200 + 62, {1, 2, 3, 4}), {{62, 1}, {63, 2}}},
-      {"record past the end of the data", Record(0x200 + 70, {9}), {}},
-      {"run cut at the end of the data", RunRecord(0x200 + 63, 100, 0x77), {{63, 0x77}}},
-      {"run", RunRecord(0x210, 3, 0xFF), {{16, 0xFF}, {17, 0xFF}, {18, 0xFF}}},
-      {"run length 0 changes nothing, the walk goes on",
-       Cat({RunRecord(0x200, 0, 0x55), Record(0x201, {0x66})}),
-       {{1, 0x66}}},
-      {"later record wins",
-       Cat({Record(0x204, {0x11, 0x12}), RunRecord(0x205, 3, 0x22), Record(0x206, {0x33})}),
-       {{4, 0x11}, {5, 0x22}, {6, 0x33}, {7, 0x22}}},
-      {"record cut by the patch end",
-       Cut(Record(0x200, {0xC0, 0xC1, 0xC2, 0xC3}), 2),
+  using Changes = std::vector<std::pair<std::size_t, std::uint8_t>>;
+  // What, records, bytes changed, result.
+  const std::tuple<const char*, Bytes, Changes, IpsResult> cases[] = {
+      {"0x200: the first byte", Record(0x200, {0xA0, 0xA1}), {{0, 0xA0}, {1, 0xA1}}, IpsResult::Applied},
+      {"0x1FF: in the copier header, skipped", Record(0x1FF, {0xB0, 0xB1, 0xB2}), {}, IpsResult::Applied},
+      {"cut by the data end", Record(0x200 + 62, {1, 2, 3, 4}), {{62, 1}, {63, 2}}, IpsResult::Applied},
+      {"run cut by the data end", RunRecord(0x200 + 63, 100, 0x77), {{63, 0x77}}, IpsResult::Applied},
+      {"run of 0 bytes", Cat({RunRecord(0x200, 0, 0x55), Record(0x201, {0x66})}), {{1, 0x66}}, IpsResult::Applied},
+      {"run outside", Cat({RunRecord(0x100, 0xFFFF, 0x99), Record(0x203, {0xE3})}), {{3, 0xE3}}, IpsResult::Applied},
+      {"cut by the patch end",
+       Cut(Record(0x200, {0xC0, 0xC1, 0xC2}), 1),
        {{0, 0xC0}, {1, 0xC1}},
        IpsResult::RecordPastEnd},
-      {"run cut by the patch end ends the walk",
-       Cut(Cat({Record(0x200, {0xD0}), RunRecord(0x210, 4, 0xDD)}), 1),
-       {{0, 0xD0}},
-       IpsResult::RunPastEnd},
-      {"cut run outside the ROM ends it too", Cut(RunRecord(0x100, 4, 0xDD), 1), {}, IpsResult::RunPastEnd},
-      {"bytes too few for a record header",
-       Cat({Record(0x200, {0xF0}), {0, 2, 0, 0}}),
-       {{0, 0xF0}},
-       IpsResult::StrayBytes},
-      {"run outside the ROM passed over", Cat({RunRecord(0x100, 0xFFFF, 0x99), Record(0x203, {0xE3})}), {{3, 0xE3}}},
+      {"run cut by the patch end", Cut(RunRecord(0x210, 4, 0xDD), 1), {}, IpsResult::RunPastEnd},
+      {"too few for a header", Cat({Record(0x200, {0xF0}), {0, 2, 0, 0}}), {{0, 0xF0}}, IpsResult::StrayBytes},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, records, changed, result] : cases) {
+    SCOPED_TRACE(what);
     Bytes rom(kDataSize + 16, 0xEE);  // the last 16 bytes lie past the data
     for (std::uint32_t i = 0; i < kDataSize; ++i) rom[i] = static_cast<std::uint8_t>(i);
     Bytes expected = rom;
-    for (auto [at, value] : c.changed) expected[at] = value;
-    EXPECT_EQ(ApplyIpsRecords(c.records.data(), c.records.size(), rom.data(), kDataSize), c.result);
+    for (auto [at, value] : changed) expected[at] = value;
+    EXPECT_EQ(ApplyIpsRecords(records.data(), records.size(), rom.data(), kDataSize), result);
     EXPECT_EQ(rom, expected);
   }
 }
@@ -86,16 +69,11 @@ TEST(IpsPatchLayout, EndMarkerAndTheTruncationSizeAfterIt) {
       {"a truncation size that reads \"EOF\"", Cat({kMagic, one, kEof, kEof}), IpsResult::Applied, one.size(),
        0x454F46},
       {"no end marker", Cat({kMagic, one}), IpsResult::NoEndMarker, 0, {}},
-      {"two bytes after EOF", Cat({kMagic, one, kEof, {0, 1}}), IpsResult::NoEndMarker, 0, {}},
       {"four bytes after EOF", Cat({kMagic, one, kEof, {0, 1, 2, 3}}), IpsResult::NoEndMarker, 0, {}},
       {"not PATCH", Cat({{'P', 'A', 'T', 'C', 'X'}, one, kEof}), IpsResult::NoPatchMagic, 0, {}},
       {"shorter than the magic", {'P', 'A', 'T'}, IpsResult::NoPatchMagic, 0, {}},
       {"magic and no end", kMagic, IpsResult::NoEndMarker, 0, {}},
-      {"record data past EOF",
-       Cat({kMagic, Cut(Record(0x200, {1, 2, 3, 4}), 2), kEof}),
-       IpsResult::RecordPastEnd,
-       0,
-       {}},
+      {"record past EOF", Cat({kMagic, Cut(Record(0x200, {1, 2, 3}), 1), kEof}), IpsResult::RecordPastEnd, 0, {}},
       {"run past EOF", Cat({kMagic, Record(0x200, {}), {0, 1}, kEof}), IpsResult::RunPastEnd, 0, {}},
   };
   for (const auto& [what, file, result, records, truncateTo] : cases) {
@@ -109,61 +87,42 @@ TEST(IpsPatchLayout, EndMarkerAndTheTruncationSizeAfterIt) {
   }
 }
 
+// Two blocks and a bit: the third block is padded, as the upload and the patch command pad it.
 TEST(IpsPatchLayout, InterleavedImagesArePatchedInPlainOrder) {
-  // Two blocks and a bit: the third block is padded, as the upload and the patch command pad it.
   constexpr std::uint32_t kDataSize = 2 * testing::kBlock + 100;
-  const Bytes plain = Cat({testing::Pattern(kDataSize, 5), Bytes(testing::kBlock - 100)});
-  const auto patchAcrossABlock = [&](std::uint8_t* data, std::uint32_t size) {
-    ASSERT_EQ(size, kDataSize);
+  Bytes plain = Cat({testing::Pattern(kDataSize, 5), Bytes(testing::kBlock - 100)});
+  Bytes image = testing::Interleaved(plain);
+  PatchInPlainOrder(image.data(), kDataSize, true, [&](std::uint8_t* data, std::uint32_t size) {
+    EXPECT_EQ(Bytes(data, data + size), Slice(plain, 0, kDataSize));
     std::fill_n(data + testing::kBlock - 2, 5, 0xAB);
-  };
-  Bytes expected = plain;
-  patchAcrossABlock(expected.data(), kDataSize);
-  for (bool interleaved : {false, true}) {
-    SCOPED_TRACE(interleaved);
-    Bytes image = interleaved ? testing::Interleaved(plain) : plain;
-    PatchInPlainOrder(image.data(), kDataSize, interleaved, patchAcrossABlock);
-    EXPECT_EQ(image, interleaved ? testing::Interleaved(expected) : expected);
-  }
+  });
+  std::fill_n(plain.begin() + testing::kBlock - 2, 5, 0xAB);
+  EXPECT_EQ(image, testing::Interleaved(plain));
 }
 
-class IpsPatchFile : public ::testing::Test {
- protected:
-  void SetUp() override { ResetSharedState(); }
-  void TearDown() override { ResetSharedState(); }
-  static Bytes File(const Bytes& records) { return Cat({kMagic, records, kEof}); }
-
-  Bytes rom = Bytes(32, 0);
+// The upload reads the patch file as it is now and takes its last three bytes for the end marker, unread.
+TEST(IpsPatchFile, RecordsAllocatedAsTheFileIsNowAndNotWalkedWithoutMemory) {
   testing::ScratchDir dir;
-};
-
-TEST_F(IpsPatchFile, SmallestPatchAndTheUnreadEndMarker) {
-  // 14 bytes: the smallest patch. Without an end marker the record loses its last three bytes.
-  const std::pair<Bytes, Bytes> cases[] = {{File(Record(0x200, {0x42})), {0x42}},
-                                           {Cut(File(Record(0x200, {1, 2, 3, 4})), 3), {1}}};
-  for (const auto& [file, changed] : cases) {
-    PatchPath = dir.Write("p.ips", file);
-    rom.assign(32, 0);
-    ApplyIpsPatch(rom.data(), 32);
-    EXPECT_EQ(rom, Cat({changed, Bytes(31, 0)}));
-  }
-}
-
-TEST_F(IpsPatchFile, RecordsAllocatedAsTheFileIsNowAndNotWalkedWithoutMemory) {
-  const Bytes file = File(Record(0x200, {0x77}));
+  const Bytes file = Cat({kMagic, Record(0x200, {1, 2, 3, 4}), kEof});
   // Below 8 bytes (or at 8) there are no records: nothing is allocated or walked.
-  const std::pair<std::size_t, std::size_t> cases[] = {{0, 0}, {5, 0}, {7, 0}, {8, 0}, {14, 6}};
+  const std::pair<std::size_t, std::size_t> cases[] = {{7, 0}, {8, 0}, {file.size(), 9}};
   for (auto [fileSize, expected] : cases) {
     SCOPED_TRACE(fileSize);
+    Bytes rom(32, 0);
     std::size_t asked = 0;
-    ApplyIpsPatchFile(dir.Write("p.ips", Bytes(file.begin(), file.begin() + fileSize)), rom.data(), 32,
-                      [&](std::size_t size) {
-                        asked = size;
-                        return std::unique_ptr<std::uint8_t[]>();
-                      });
+    ApplyIpsPatchFile(dir.Write("p.ips", Slice(file, 0, fileSize)), rom.data(), 32, [&](std::size_t size) {
+      asked = size;
+      return std::unique_ptr<std::uint8_t[]>();
+    });
     EXPECT_EQ(asked, expected);
     EXPECT_EQ(rom, Bytes(32, 0));
   }
+  // Without an end marker the record loses its last three bytes.
+  PatchPath = dir.Write("p.ips", Cut(file, 3));
+  Bytes rom(32, 0);
+  ApplyIpsPatch(rom.data(), 32);
+  ResetSharedState();
+  EXPECT_EQ(rom, Cat({{1}, Bytes(31, 0)}));
 }
 
 }  // namespace
