@@ -40,10 +40,7 @@ TEST(IpsRecords, WalkTable) {
       {"run cut by the data end", RunRecord(0x200 + 63, 100, 0x77), {{63, 0x77}}, IpsResult::Applied},
       {"run of 0 bytes", Cat({RunRecord(0x200, 0, 0x55), Record(0x201, {0x66})}), {{1, 0x66}}, IpsResult::Applied},
       {"run outside", Cat({RunRecord(0x100, 0xFFFF, 0x99), Record(0x203, {0xE3})}), {{3, 0xE3}}, IpsResult::Applied},
-      {"cut by the patch end",
-       Cut(Record(0x200, {0xC0, 0xC1, 0xC2}), 1),
-       {{0, 0xC0}, {1, 0xC1}},
-       IpsResult::RecordPastEnd},
+      {"cut by the patch end", Cut(Record(0x200, {0xC0, 0xC1}), 1), {{0, 0xC0}}, IpsResult::RecordPastEnd},
       {"run cut by the patch end", Cut(RunRecord(0x210, 4, 0xDD), 1), {}, IpsResult::RunPastEnd},
       {"too few for a header", Cat({Record(0x200, {0xF0}), {0, 2, 0, 0}}), {{0, 0xF0}}, IpsResult::StrayBytes},
   };
