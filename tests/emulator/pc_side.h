@@ -52,11 +52,7 @@ struct PcSide {
   Copier& copier;
   std::uint16_t base = 0x378;
   std::uint64_t polls = 1'000'000;
-  bool wholeWrites = false;  // STROBE flipped by writing the control register whole, as without bit inversion
 
-  void Strobe() {
-    wholeWrites ? copier.PortOut(base + 2, copier.PortIn(base + 2) ^ 1) : copier.NotPortBit(base + 2, 0);
-  }
   bool WaitFor(bool ready) {
     for (std::uint64_t i = 0; i < polls; ++i)
       if (((copier.PortIn(base + 1) & 0x80) != 0) == ready) return true;
@@ -66,7 +62,7 @@ struct PcSide {
     for (std::uint8_t b : bytes) {
       if (!WaitFor(true)) return false;
       copier.PortOut(base, b);
-      Strobe();
+      copier.NotPortBit(base + 2, 0);
     }
     return true;
   }
@@ -75,15 +71,14 @@ struct PcSide {
     for (auto& nibble : nibbles) {
       if (!WaitFor(false)) return std::nullopt;
       nibble = (copier.PortIn(base + 1) >> 3) & 0x0F;
-      Strobe();
+      copier.NotPortBit(base + 2, 0);
     }
     return static_cast<std::uint8_t>(nibbles[1] << 4 | nibbles[0]);
   }
   bool Command(std::uint8_t command, std::uint16_t address, std::uint16_t length = 0) {
     return Send(Packet(command, address, length));
   }
-  bool Page(std::uint16_t page) { return Command(5, page); }
-  bool Page(std::uint8_t bank, std::uint8_t quarter) { return Page(std::uint16_t(bank << 2 | quarter)); }
+  bool Page(std::uint16_t page) { return Command(5, page); }  // bank << 2 | quarter on an SWC
   bool Write(std::uint16_t address, const Bytes& data) {
     return Command(0, address, std::uint16_t(data.size())) && Send(data) && Send({Check(data)});
   }
