@@ -1,6 +1,5 @@
-// Helpers shared by the ROM and transfer tests: byte helpers, copier headers,
-// Super NES and Genesis images with their headers where the formats put them,
-// the SMD layout built without the code under test, files and a scratch folder.
+// Bytes, copier headers, Super NES and Genesis images, the SMD layout built
+// without the code under test, files and a scratch folder: for the ROM and transfer tests.
 #pragma once
 
 #include <unistd.h>
@@ -32,10 +31,8 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
 }
 inline Bytes Fill(std::size_t n, std::uint8_t value = 0) { return Bytes(n, value); }
 inline Bytes Slice(const Bytes& v, std::size_t at, std::size_t n) { return {v.begin() + at, v.begin() + at + n}; }
-// The bytes less the last n.
 inline Bytes Cut(const Bytes& bytes, std::size_t n) { return Slice(bytes, 0, bytes.size() - n); }
 
-// Pseudo-random bytes, the same for the same seed.
 inline Bytes Pattern(std::size_t size, std::uint32_t seed) {
   Bytes bytes(size);
   std::ranges::generate(bytes, std::independent_bits_engine<std::mt19937, 8, std::uint32_t>(seed));
@@ -47,7 +44,7 @@ inline Bytes CopierHeader(std::uint8_t type, std::uint16_t blocks = 0, std::uint
   return Cat({{std::uint8_t(blocks), std::uint8_t(blocks >> 8), mode, 0, 0, 0, 0, 0, 0xAA, 0xBB, type}, Fill(501)});
 }
 
-// "PATCH" followed by zeros, `size` bytes in all.
+// "PATCH" and zeros, `size` bytes in all.
 inline Bytes PatchBytes(std::size_t size) { return Cat({{'P', 'A', 'T', 'C', 'H'}, Fill(size - 5)}); }
 
 // A valid 64-byte block at `at`: title "TEST GAME", makeup 0x20, ROM code 8,
@@ -68,8 +65,7 @@ inline Bytes SnesImage(std::size_t romSize, bool hiRom, bool copierHeader) {
   return copierHeader ? Cat({CopierHeader(4), rom}) : rom;
 }
 
-// Genesis header bytes 0x100..0x1FF: "SEGA", the publisher field, a 48-byte
-// title, ROM start 0 and end 0x7FFFF (4 Mbit), the region field.
+// Genesis header bytes 0x100..0x1FF: "SEGA", publisher, title "TEST GAME", ROM 0 to 0x7FFFF (4 Mbit), region.
 inline GenesisHeaderBlock GenesisHeader(const std::string& publisher = "(C)SEGA 1991",
                                         const std::string& region = "JUE") {
   GenesisHeaderBlock h;
@@ -118,7 +114,10 @@ inline void WriteFile(const std::string& path, const Bytes& bytes) {
 // A fresh folder under the temp folder, removed at destruction.
 struct ScratchDir {
   ScratchDir() { std::filesystem::create_directories(root); }
-  ~ScratchDir() { std::filesystem::remove_all(root, ignored); }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+  }
   std::string Root() const { return root.string(); }
   std::string PathOf(const std::string& name) const { return (root / name).string(); }
   std::string Write(const std::string& name, const Bytes& content) const {
@@ -129,7 +128,6 @@ struct ScratchDir {
   inline static std::atomic<int> counter{0};
   const std::filesystem::path root = std::filesystem::temp_directory_path() /
                                      ("quillon-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-  std::error_code ignored;
 };
 
 }  // namespace ql::testing
