@@ -88,13 +88,13 @@ class Wire {
       if (op.kind == 'O' && (op.port & 3) == 0) bytes.push_back(op.value);
     return bytes;
   }
-  // Operations from `first` on, as "I1 O0=5A N2.0": kind, register, then the value written or the bit.
+  // Operations from `first` on, as "I379 O378=5A N37A.0": kind, port, then the value written or the bit.
   std::string Shape(std::size_t first = 0) const {
     std::string text;
     char item[16];
     for (std::size_t i = first; i < ops.size(); ++i) {
-      const char* format = ops[i].kind == 'O' ? " O%d=%02X" : ops[i].kind == 'N' ? " N%d.%d" : " I%d";
-      std::snprintf(item, sizeof item, format, ops[i].port & 3, ops[i].value);
+      const char* format = ops[i].kind == 'O' ? " O%X=%02X" : ops[i].kind == 'N' ? " N%X.%d" : " I%X";
+      std::snprintf(item, sizeof item, format, ops[i].port, ops[i].value);
       text += item;
     }
     return text.empty() ? text : text.substr(1);
