@@ -21,7 +21,6 @@ class FakeBridgeBoard final : public SerialLine {
  public:
   FakeBridgeBoard(emu::Copier& copier, VirtualClock& clock, std::uint16_t window = 512)
       : copier_(copier), clock_(clock), window_(window) {
-    // The board starts with the lines parked.
     copier_.PortOut(0x378, QLBR_PARK_DATA);
     copier_.PortOut(0x37A, QLBR_PARK_CONTROL);
   }
@@ -36,22 +35,15 @@ class FakeBridgeBoard final : public SerialLine {
   long missAt = -1;  // the copier misses the wait for this byte sent (counted from the first), then answers again
 
   // What the board saw.
-  std::uint32_t maxInFlight = 0;
   bool overrun = false;
   std::vector<std::uint8_t> requests;  // request types, in order
-  std::vector<std::uint16_t> receiveCounts;
-  std::vector<std::uint8_t> sendSizes;
-  std::uint32_t pausedMs = 0;
 
   bool Write(std::span<const std::uint8_t> bytes) override {
     if (gone) return false;
-    for (std::uint8_t byte : bytes) {
-      if (written_++ == corruptAt) byte ^= 0x10;
-      rx_.push_back(byte);
-    }
+    for (std::uint8_t byte : bytes)
+      rx_.push_back(written_++ == corruptAt ? static_cast<std::uint8_t>(byte ^ 0x10) : byte);
     inFlight_ += static_cast<std::uint32_t>(bytes.size());
-    maxInFlight = std::max(maxInFlight, inFlight_);
-    overrun = overrun || (window_ != 0 && inFlight_ > window_ && helloDone_);
+    overrun = overrun || (inFlight_ > window_ && helloDone_);
     return true;
   }
 
@@ -70,25 +62,21 @@ class FakeBridgeBoard final : public SerialLine {
     return static_cast<long>(n);
   }
 
-  bool SetBaud(std::uint32_t baud) override { return baud == baud_; }
+  bool SetBaud(std::uint32_t) override { return true; }
   void DiscardInput() override {}
   const std::string& Name() const override { return name_; }
 
  private:
   // Takes one whole frame off the input and carries it out; false when none is there.
   bool Step() {
-    while (!rx_.empty() && rx_.front() != QLBR_FRAME_START) rx_.pop_front(), Free(1);
-    if (rx_.size() < 3 || rx_.size() < rx_[2] + 5u) {
-      if (rx_.empty()) Free(0);
-      return false;
-    }
+    while (!rx_.empty() && rx_.front() != QLBR_FRAME_START) Consume(1);
+    if (rx_.size() < 3 || rx_.size() < rx_[2] + 5u) return false;
     const std::uint8_t type = rx_[1];
     const std::vector<std::uint8_t> payload(rx_.begin() + 3, rx_.begin() + 3 + rx_[2]);
     std::uint16_t crc = QLBR_CRC_INIT;
     for (std::size_t i = 1; i < 3u + payload.size(); ++i) crc = qlbr_crc_update(crc, rx_[i]);
     const bool intact = (rx_[3 + payload.size()] | rx_[4 + payload.size()] << 8) == crc;
-    rx_.erase(rx_.begin(), rx_.begin() + 5 + static_cast<long>(payload.size()));
-    Free(static_cast<std::uint32_t>(payload.size() + 5));
+    Consume(payload.size() + 5);
     if (!intact) {
       if (!skipping_) Reply(QLBR_REP_ERROR, {QLBR_ERROR_BAD_CRC});
       skipping_ = true;
@@ -96,18 +84,14 @@ class FakeBridgeBoard final : public SerialLine {
     }
     requests.push_back(type);
     if (type == QLBR_REQ_SYNC) {
-      FlushCredit();
-      Reply(QLBR_REP_DONE, {payload[0], Byte(moved_, 0), Byte(moved_, 1), Byte(moved_, 2), Byte(moved_, 3)});
-      moved_ = 0;
+      Done(payload[0]);
       skipping_ = false;
+      moved_ = 0;
     } else if (type == QLBR_REQ_HELLO) {
       helloDone_ = true;
-      if (!helloReply.empty()) {
-        Reply(QLBR_REP_HELLO, helloReply);
-      } else {
-        Reply(QLBR_REP_HELLO,
-              {'Q', 'L', 'B', 'R', QLBR_PROTOCOL_VERSION, 1, firmwareMinor, Byte(window_, 0), Byte(window_, 1)});
-      }
+      const std::vector<std::uint8_t> ours{
+          'Q', 'L', 'B', 'R', QLBR_PROTOCOL_VERSION, 1, firmwareMinor, Byte(window_, 0), Byte(window_, 1)};
+      Reply(QLBR_REP_HELLO, helloReply.empty() ? ours : helloReply);
     } else if (!skipping_) {
       Execute(type, payload);
     }
@@ -117,7 +101,6 @@ class FakeBridgeBoard final : public SerialLine {
   void Execute(std::uint8_t type, const std::vector<std::uint8_t>& payload) {
     switch (type) {
       case QLBR_REQ_SEND:
-        sendSizes.push_back(static_cast<std::uint8_t>(payload.size()));
         for (std::uint8_t byte : payload) {
           if (sent_++ == missAt || !WaitFor(0x80)) return TimedOut();
           copier_.PortOut(0x378, byte);
@@ -127,17 +110,14 @@ class FakeBridgeBoard final : public SerialLine {
         }
         return;
       case QLBR_REQ_RECEIVE: {
-        const std::uint16_t count = static_cast<std::uint16_t>(payload[0] | payload[1] << 8);
-        receiveCounts.push_back(count);
         std::vector<std::uint8_t> data;
-        for (std::uint16_t i = 0; i < count; ++i) {
+        for (int i = 0; i < (payload[0] | payload[1] << 8); ++i) {
           if (!WaitFor(0)) return TimedOut(data);
           const std::uint8_t low = (copier_.PortIn(0x379) >> 3) & 0x0F;
           copier_.NotPortBit(0x37A, 0);
           if (!WaitFor(0)) return TimedOut(data);
-          const std::uint8_t high = (copier_.PortIn(0x379) << 1) & 0xF0;
+          data.push_back(static_cast<std::uint8_t>(((copier_.PortIn(0x379) << 1) & 0xF0) | low));
           copier_.NotPortBit(0x37A, 0);
-          data.push_back(static_cast<std::uint8_t>(high | low));
           ++moved_;
           if (data.size() == QLBR_MAX_PAYLOAD) Reply(QLBR_REP_DATA, data), data.clear();
         }
@@ -145,9 +125,7 @@ class FakeBridgeBoard final : public SerialLine {
         return;
       }
       case QLBR_REQ_PAUSE:
-        pausedMs += payload[0];
-        clock_.AdvanceMs(payload[0]);
-        return;
+        return clock_.AdvanceMs(payload[0]);
       case QLBR_REQ_WRITE_DATA:
         return copier_.PortOut(0x378, payload[0]);
       case QLBR_REQ_WRITE_CONTROL:
@@ -158,10 +136,9 @@ class FakeBridgeBoard final : public SerialLine {
         return Reply(QLBR_REP_STATUS, {copier_.PortIn(0x379)});
       case QLBR_REQ_CHECKPOINT:
         if (firmwareMinor > 0) {
-          Reply(QLBR_REP_DONE, {payload[0], Byte(moved_, 0), Byte(moved_, 1), Byte(moved_, 2), Byte(moved_, 3)});
+          Done(payload[0]);
           // A count the PC does not share: what follows must not reach the copier.
-          const std::uint32_t count = payload[1] | payload[2] << 8 | payload[3] << 16 | std::uint32_t{payload[4]} << 24;
-          skipping_ = count != static_cast<std::uint32_t>(moved_);
+          skipping_ = (payload[1] | payload[2] << 8 | payload[3] << 16 | std::uint32_t{payload[4]} << 24) != moved_;
           return;
         }
         [[fallthrough]];
@@ -188,15 +165,15 @@ class FakeBridgeBoard final : public SerialLine {
     skipping_ = true;
   }
 
-  void Free(std::uint32_t bytes) {
-    inFlight_ -= std::min(inFlight_, bytes);
-    freed_ += bytes;
-    if (freed_ >= QLBR_CREDIT_BATCH || (rx_.empty() && freed_ > 0)) FlushCredit();
+  void Done(std::uint8_t token) {
+    Reply(QLBR_REP_DONE, {token, Byte(moved_, 0), Byte(moved_, 1), Byte(moved_, 2), Byte(moved_, 3)});
   }
-  void FlushCredit() {
-    if (freed_ == 0) return;
-    Reply(QLBR_REP_CREDIT, {Byte(freed_, 0), Byte(freed_, 1)});
-    freed_ = 0;
+
+  // Input taken up is credited at once, so a CREDIT always comes before the reply of its frame.
+  void Consume(std::size_t count) {
+    rx_.erase(rx_.begin(), rx_.begin() + static_cast<long>(count));
+    inFlight_ -= std::min<std::uint32_t>(inFlight_, static_cast<std::uint32_t>(count));
+    Reply(QLBR_REP_CREDIT, {Byte(count, 0), Byte(count, 1)});
   }
 
   void Reply(std::uint8_t type, const std::vector<std::uint8_t>& payload) {
@@ -215,14 +192,12 @@ class FakeBridgeBoard final : public SerialLine {
   emu::Copier& copier_;
   VirtualClock& clock_;
   std::uint16_t window_;
-  std::uint32_t baud_ = QLBR_DEFAULT_BAUD;
   std::string name_ = "/dev/ttyFAKE0";
   std::deque<std::uint8_t> rx_;
   std::vector<std::uint8_t> tx_;
   long written_ = 0;
   std::uint32_t inFlight_ = 0;
-  std::uint32_t freed_ = 0;
-  std::uint64_t moved_ = 0;
+  std::uint32_t moved_ = 0;
   long sent_ = 0;
   bool skipping_ = false;
   bool helloDone_ = false;
