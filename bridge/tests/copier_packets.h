@@ -12,8 +12,9 @@ inline Bytes U16(std::uint16_t value) {
   return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)};
 }
 inline Bytes U32(std::uint32_t value) {
-  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-          static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+  Bytes bytes = U16(static_cast<std::uint16_t>(value));
+  Append(bytes, U16(static_cast<std::uint16_t>(value >> 16)));
+  return bytes;
 }
 
 // The copier's check byte: 0x81 with every byte from `from` on XORed in.
@@ -23,7 +24,7 @@ inline std::uint8_t CheckByte(const Bytes& bytes, std::size_t from = 0) {
   return check;
 }
 
-inline Bytes CommandPacket(std::uint8_t command, std::uint16_t address, std::uint16_t length) {
+inline Bytes CommandPacket(std::uint8_t command, std::uint16_t address, std::uint16_t length = 0) {
   Bytes packet{0xD5, 0xAA, 0x96, command};
   Append(packet, U16(address));
   Append(packet, U16(length));
@@ -38,8 +39,5 @@ inline Bytes WritePacket(std::uint16_t address, const Bytes& data) {
   bytes.push_back(CheckByte(data));
   return bytes;
 }
-
-inline Bytes ReadPacket(std::uint16_t address, std::uint16_t length) { return CommandPacket(1, address, length); }
-inline Bytes SelectPagePacket(std::uint16_t page) { return CommandPacket(5, page, 0); }
 
 }  // namespace ql::bridge::testing

@@ -1,5 +1,7 @@
 // The simulator's command line: what it accepts, and that it refuses the
 // rest with a message instead of running with a setting it did not take.
+// (--corrupt-byte, --wire-log and the emulator's options are taken by the
+// simulator tests themselves.)
 #include "bridge/sim/sim_arguments.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +9,7 @@
 namespace ql::bridge {
 namespace {
 
-// --corrupt-byte, --wire-log and the emulator's options are taken by the
-// simulator tests themselves; these two only here.
-TEST(SimArguments, AcceptedSettings) {
+TEST(SimArguments, AcceptedSettingsAndRefusedCommandLines) {
   BridgeSettings settings;
   bool help = true;
   std::string error;
@@ -17,18 +17,13 @@ TEST(SimArguments, AcceptedSettings) {
   EXPECT_FALSE(help);
   EXPECT_EQ(settings.maxBaud, 1'000'000u);
   EXPECT_EQ(settings.latencyMs, 3u);
-}
-
-TEST(SimArguments, RefusedCommandLines) {
   // "device=swc" "rts=0": the emulator's options come as one text, joined with commas.
-  const std::vector<std::vector<std::string>> cases = {
+  const std::vector<std::vector<std::string>> refused = {
       {"--baud", "fast"}, {"--baud", "100"}, {"--latency-ms", "2000"}, {"--corrupt-byte", "0"},
       {"--firmware"},     {"--speed", "1"},  {"device=swc", "rts=0"},  {"device=pce"},
   };
-  for (const auto& arguments : cases) {
-    BridgeSettings settings;
-    bool help = false;
-    std::string error;
+  for (const auto& arguments : refused) {
+    error.clear();
     EXPECT_FALSE(ParseSimArguments(arguments, settings, help, error)) << arguments.front();
     EXPECT_FALSE(error.empty()) << arguments.front();
   }

@@ -36,15 +36,6 @@ std::uint32_t LittleEndian32(const Bytes& bytes, std::size_t offset) {
   return value;
 }
 
-Bytes EncodeFrame(std::uint8_t type, const Bytes& payload) {
-  Bytes frame{QLBR_FRAME_START, type, static_cast<std::uint8_t>(payload.size())};
-  Append(frame, payload);
-  const std::uint16_t crc = FrameCrc(frame.data() + 1, frame.size() - 1);
-  frame.push_back(static_cast<std::uint8_t>(crc));
-  frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-  return frame;
-}
-
 std::string Text(const std::vector<WireEvent>& events) {
   std::string text;
   for (const WireEvent& event : events) {
@@ -54,11 +45,6 @@ std::string Text(const std::vector<WireEvent>& events) {
     if (event.count > 1) text += "x" + std::to_string(event.count);
   }
   return text;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 SimSession::SimSession(std::string options, const std::vector<std::string>& arguments, const Bytes& dram) {
@@ -119,6 +105,20 @@ void SimSession::Stop() {
   pid_ = -1;
 }
 
+std::string SimSession::File(const char* name) const {
+  std::ifstream in(folder_ / name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void SimSession::Send(std::uint8_t type, const Bytes& payload) {
+  Bytes frame{QLBR_FRAME_START, type, static_cast<std::uint8_t>(payload.size())};
+  Append(frame, payload);
+  const std::uint16_t crc = FrameCrc(frame.data() + 1, frame.size() - 1);
+  frame.push_back(static_cast<std::uint8_t>(crc));
+  frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+  Write(frame);
+}
+
 void SimSession::Write(const Bytes& bytes) {
   if (write(pty_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
     throw std::runtime_error("cannot write to the simulator");
@@ -136,7 +136,7 @@ bool SimSession::TakeFrame(Frame& frame) {
   frame.payload.assign(input_.begin() + 3, input_.begin() + 3 + static_cast<std::ptrdiff_t>(length));
   input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(length + QLBR_FRAME_OVERHEAD));
   if (frame.type == QLBR_REP_CREDIT && frame.payload.size() == 2)
-    credited_ += frame.payload[0] | (frame.payload[1] << 8);
+    credited += frame.payload[0] | (frame.payload[1] << 8);
   return true;
 }
 
@@ -146,7 +146,7 @@ Frame SimSession::Expect(std::uint8_t type, std::chrono::milliseconds timeout) {
     Frame frame;
     while (TakeFrame(frame)) {
       if (frame.type == type) return frame;
-      if (frame.type != QLBR_REP_CREDIT) skipped_.push_back(frame);
+      if (frame.type != QLBR_REP_CREDIT) skipped.push_back(frame);
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     pollfd p{pty_, POLLIN, 0};
@@ -157,9 +157,9 @@ Frame SimSession::Expect(std::uint8_t type, std::chrono::milliseconds timeout) {
   }
 }
 
-std::uint32_t SimSession::Sync(std::uint8_t token) {
+std::uint32_t SimSession::Sync(std::uint8_t token, std::chrono::milliseconds timeout) {
   Send(QLBR_REQ_SYNC, {token});
-  const Frame done = Expect(QLBR_REP_DONE);
+  const Frame done = Expect(QLBR_REP_DONE, timeout);
   if (done.payload.size() != QLBR_LEN_REP_DONE || done.payload[0] != token)
     throw std::runtime_error("a DONE that does not answer SYNC " + std::to_string(token));
   return LittleEndian32(done.payload, 1);

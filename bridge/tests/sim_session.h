@@ -1,7 +1,6 @@
 // A running quillon-bridge-sim for a test, in a scratch folder of its own:
-// its pseudo-terminal opened as the PC would open the serial port, frames
-// written straight to it and the board's frames read back, and its wire
-// log parsed.
+// its pseudo-terminal opened as the PC opens the serial port, frames written
+// to it and the board's frames read back, and its wire log parsed.
 #pragma once
 
 #include <sys/types.h>
@@ -15,6 +14,7 @@
 namespace ql::bridge::testing {
 
 using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
 
 // Byte by byte: GCC 12 warns falsely about inserting into a short vector.
 inline void Append(Bytes& to, const Bytes& more) {
@@ -28,9 +28,6 @@ struct Frame {
   Bytes payload;
 };
 
-// A request frame as the PC sends it.
-Bytes EncodeFrame(std::uint8_t type, const Bytes& payload = {});
-
 // One line of the wire log: what the copier saw, at a simulated time.
 struct WireEvent {
   std::uint64_t micros = 0;
@@ -42,8 +39,6 @@ struct WireEvent {
 // "C0C DA5 S80x2": kind, value, and the length of a run of reads.
 std::string Text(const std::vector<WireEvent>& events);
 
-std::string ReadFile(const std::filesystem::path& path);
-
 class SimSession {
  public:
   // `options` are the emulator's, with @ standing for the scratch folder;
@@ -53,22 +48,25 @@ class SimSession {
   SimSession(const SimSession&) = delete;
   SimSession& operator=(const SimSession&) = delete;
 
-  const std::filesystem::path& Folder() const { return folder_; }
   void Write(const Bytes& bytes);
-  void Send(std::uint8_t type, const Bytes& payload = {}) { Write(EncodeFrame(type, payload)); }
+  // A request frame as the PC sends it.
+  void Send(std::uint8_t type, const Bytes& payload = {});
   // The next frame of the given type; frames of other types that come first
-  // are kept in Skipped(), CREDIT frames are added up in Credited(). Throws
-  // std::runtime_error after `timeout` or on a frame with a bad CRC.
-  Frame Expect(std::uint8_t type, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+  // are kept in `skipped`, CREDIT frames are added up in `credited`. Throws
+  // after `timeout` or on a frame with a bad CRC.
+  Frame Expect(std::uint8_t type, std::chrono::milliseconds timeout = 5s);
   // The bytes moved since the SYNC before, as the DONE answering this one reports.
-  std::uint32_t Sync(std::uint8_t token);
-  const std::vector<Frame>& Skipped() const { return skipped_; }
-  std::uint64_t Credited() const { return credited_; }
+  std::uint32_t Sync(std::uint8_t token, std::chrono::milliseconds timeout = 5s);
 
   // Ends the simulator (SIGTERM) so that the copier saves its state; the
   // wire log is complete after this.
   void Stop();
   std::vector<WireEvent> WireLog(bool withReads = true) const;
+  // A file the copier wrote into the scratch folder.
+  std::string File(const char* name) const;
+
+  std::vector<Frame> skipped;
+  std::uint64_t credited = 0;
 
  private:
   bool TakeFrame(Frame& frame);
@@ -77,8 +75,6 @@ class SimSession {
   pid_t pid_ = -1;
   int pty_ = -1;
   Bytes input_;
-  std::vector<Frame> skipped_;
-  std::uint64_t credited_ = 0;
 };
 
 }  // namespace ql::bridge::testing
