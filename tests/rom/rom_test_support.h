@@ -65,17 +65,16 @@ inline Bytes SnesImage(std::size_t romSize, bool hiRom, bool copierHeader) {
   return copierHeader ? Cat({CopierHeader(4), rom}) : rom;
 }
 
-// Genesis header bytes 0x100..0x1FF: "SEGA", publisher, title "TEST GAME", ROM 0 to 0x7FFFF (4 Mbit), region.
-inline GenesisHeaderBlock GenesisHeader(const std::string& publisher = "(C)SEGA 1991",
-                                        const std::string& region = "JUE") {
+// Genesis header bytes 0x100..0x1FF: "SEGA", publisher SEGA, title "TEST GAME", ROM 0 to 0x7FFFF (4 Mbit), region JUE.
+inline GenesisHeaderBlock GenesisHeader() {
   GenesisHeaderBlock h;
   h.fill(' ');
   std::copy_n("SEGA", 4, h.begin());
-  std::copy(publisher.begin(), publisher.end(), h.begin() + 0x10);
+  std::copy_n("(C)SEGA 1991", 12, h.begin() + 0x10);
   std::copy_n("TEST GAME", 9, h.begin() + 0x20);
   const std::uint8_t range[] = {0, 0, 0, 0, 0, 0x07, 0xFF, 0xFF};
   std::copy_n(range, 8, h.begin() + 0xA0);
-  std::copy(region.begin(), region.end(), h.begin() + 0xF0);
+  std::copy_n("JUE", 3, h.begin() + 0xF0);
   return h;
 }
 
@@ -114,10 +113,7 @@ inline void WriteFile(const std::string& path, const Bytes& bytes) {
 // A fresh folder under the temp folder, removed at destruction.
 struct ScratchDir {
   ScratchDir() { std::filesystem::create_directories(root); }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
+  ~ScratchDir() { std::filesystem::remove_all(root, ignored); }
   std::string Root() const { return root.string(); }
   std::string PathOf(const std::string& name) const { return (root / name).string(); }
   std::string Write(const std::string& name, const Bytes& content) const {
@@ -128,6 +124,7 @@ struct ScratchDir {
   inline static std::atomic<int> counter{0};
   const std::filesystem::path root = std::filesystem::temp_directory_path() /
                                      ("quillon-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+  std::error_code ignored;
 };
 
 }  // namespace ql::testing

@@ -8,7 +8,6 @@ namespace ql {
 namespace {
 
 using testing::Bytes;
-using testing::Cat;
 using testing::Slice;
 
 // Both paths, on blocks at an odd address between bytes that must stay as
@@ -17,15 +16,13 @@ TEST(SmdInterleave, FollowsTheLayoutTouchesOnlyItsBlocksAndRoundTrips) {
   using Convert = void (*)(std::uint8_t*, std::size_t);
   const std::pair<Convert, Convert> paths[] = {{PlainToSmd, SmdToPlain}, {PlainToSmdPortable, SmdToPlainPortable}};
   for (const auto& [toSmd, toPlain] : paths) {
-    for (std::size_t blocks : {0u, 1u, 2u, 5u}) {
+    for (std::size_t blocks : {0u, 1u, 3u}) {
       SCOPED_TRACE(::testing::Message() << (toSmd == PlainToSmd ? "vector " : "portable ") << blocks);
       const std::size_t size = blocks * kSmdBlockSize;
-      const Bytes input = testing::Pattern(size + kSmdBlockSize + 1, static_cast<std::uint32_t>(blocks));
+      const Bytes input = testing::Pattern(size + 2, static_cast<std::uint32_t>(blocks));
       Bytes work = input;
       toSmd(work.data() + 1, blocks);
-      const Bytes smd = testing::Interleaved(Slice(input, 1, size));
-      EXPECT_EQ(work, Cat({Slice(input, 0, 1), smd, Slice(input, size + 1, kSmdBlockSize)}));
-      if (blocks == 0) continue;
+      EXPECT_EQ(work, testing::Cat({Slice(input, 0, 1), testing::Interleaved(Slice(input, 1, size)), {input.back()}}));
       toPlain(work.data() + 1, blocks);
       EXPECT_EQ(work, input);
     }
