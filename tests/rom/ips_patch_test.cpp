@@ -34,9 +34,7 @@ TEST(IpsRecords, WalkTable) {
   using Changes = std::vector<std::pair<std::size_t, std::uint8_t>>;
   // What, records, bytes changed, result.
   const std::tuple<const char*, Bytes, Changes, IpsResult> cases[] = {
-      {"0x200: the first byte", Record(0x200, {0xA0, 0xA1}), {{0, 0xA0}, {1, 0xA1}}, IpsResult::Applied},
       {"0x1FF: in the copier header, skipped", Record(0x1FF, {0xB0, 0xB1, 0xB2}), {}, IpsResult::Applied},
-      {"cut by the data end", Record(0x200 + 62, {1, 2, 3, 4}), {{62, 1}, {63, 2}}, IpsResult::Applied},
       {"run cut by the data end", RunRecord(0x200 + 63, 100, 0x77), {{63, 0x77}}, IpsResult::Applied},
       {"run of 0 bytes", Cat({RunRecord(0x200, 0, 0x55), Record(0x201, {0x66})}), {{1, 0x66}}, IpsResult::Applied},
       {"run outside", Cat({RunRecord(0x100, 0xFFFF, 0x99), Record(0x203, {0xE3})}), {{3, 0xE3}}, IpsResult::Applied},
