@@ -89,28 +89,6 @@ TEST(SnesHeaderTexts, WindowAndCartridgeReportAtTheEdges) {
   }
 }
 
-TEST(GenesisHeaderSearch, PlainAndSmdLayouts) {
-  const GenesisHeaderBlock header = testing::GenesisHeader();
-  GenesisHeaderBlock lower = header;
-  std::copy_n("sega", 4, lower.begin());
-  const Bytes smd = testing::ToSmd(testing::GenesisRom(0x4000, header));
-  // What, image, found, SMD layout.
-  const std::tuple<const char*, Bytes, bool, bool> cases[] = {
-      {"SMD ending at 0x2300", testing::Slice(smd, 0, 0x2300), true, true},
-      {"SMD ending at 0x22FF", testing::Slice(smd, 0, 0x22FF), false, false},
-      {"plain, lower-case signature", testing::GenesisRom(0x4000, lower), false, false},
-  };
-  for (const auto& [what, image, found, smd] : cases) {
-    SCOPED_TRACE(what);
-    MemoryImageReader reader(image);
-    const auto match = FindGenesisHeader(reader);
-    ASSERT_EQ(match.has_value(), found);
-    if (!match) continue;
-    EXPECT_EQ(match->smdLayout, smd);
-    EXPECT_EQ(match->header, header);
-  }
-}
-
 TEST(GenesisHeaderTexts, RegionsPublishersSizesName) {
   // Bytes written at a header offset, file size, the text and what it must read.
   const std::tuple<std::size_t, std::string, std::uint32_t, Text, std::string> cases[] = {

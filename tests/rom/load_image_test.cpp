@@ -47,6 +47,9 @@ TEST_F(LoadImageTest, ClassifiesByContentNameAndSize) {
   Bytes taggedPatch = CopierHeader(8);  // "PATCH" over a real-time save's copier header
   std::copy_n("PATCH", 5, taggedPatch.begin());
   Bytes smdMax = testing::GenesisRom(4194816, testing::GenesisHeader());
+  const Bytes smd = testing::ToSmd(testing::GenesisRom(0x4000, testing::GenesisHeader()));  // its header ends at 0x2300
+  Bytes lowerCase = testing::GenesisRom(0x4000, testing::GenesisHeader());
+  std::copy_n("sega", 4, lowerCase.begin() + 0x100);
   // File name, content, device, what it is taken for, copier header.
   const std::tuple<const char*, Bytes, std::uint8_t, FileKind, bool> cases[] = {
       {"patch13.ips", PatchBytes(13), kDeviceSwc, FileKind::None, false},
@@ -66,6 +69,9 @@ TEST_F(LoadImageTest, ClassifiesByContentNameAndSize) {
       {"over.swc", Cat({swcMax, {0}}), kDeviceSwc, FileKind::None, false},
       {"max.bin", smdMax, kDeviceSmd, FileKind::Rom, false},
       {"over.bin", Cat({smdMax, {0}}), kDeviceSmd, FileKind::None, false},
+      {"edge.smd", testing::Slice(smd, 0, 0x2300), kDeviceSmd, FileKind::Rom, true},
+      {"short.smd", testing::Slice(smd, 0, 0x22FF), kDeviceSmd, FileKind::None, false},
+      {"sega.bin", lowerCase, kDeviceSmd, FileKind::None, false},
       {"snes.smc", testing::SnesImage(0x8000, false, false), kDeviceSmd, FileKind::None, false},
   };
   for (const auto& [name, bytes, device, kind, copierHeader] : cases) {

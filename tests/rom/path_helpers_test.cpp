@@ -21,7 +21,6 @@ TEST(PathHelpers, ReplaceExtension) {
       {"C:\\roms\\game.smc", "rts", "C:\\roms\\game.rts"},
       {"C:\\roms\\game.smc", nullptr, "C:\\roms\\game"},
       {"C:\\my.dir\\game", "bbd", "C:\\my.dir\\game.bbd"},
-      {"C:\\my.dir\\game", nullptr, "C:\\my.dir\\game"},
       {"game", "srm", "game.srm"},
       {"game.longext", "a", "game.a"},
       {"/home/u/my.dir/game", "bbd", "/home/u/my.dir/game.bbd"},
