@@ -117,7 +117,6 @@ TEST_F(LoadImageTest, GenesisRomGreysAndKeepsSnesOnlyFields) {
   for (int id : {IDC_MAKEUP, IDC_SRAM_SIZE, IDC_VERSION}) window.SetControlText(id, "kept");
   const GenesisHeaderBlock header = testing::GenesisHeader();
   ASSERT_EQ(LoadImageFile(dir.Write("g.smd", testing::ToSmd(testing::GenesisRom(0x80000, header)))), FileKind::Rom);
-  EXPECT_TRUE(RomHasCopierHeader);
   EXPECT_TRUE(RomIsHiRom);
   EXPECT_EQ(RomHeader, header);
   EXPECT_TRUE(window.MenuItemEnabled(IDM_UPLOAD_AND_RUN));

@@ -5,19 +5,17 @@
 namespace ql {
 namespace {
 
-TEST(PathHelpers, HasExtension) {
-  const std::tuple<const char*, const char*, bool> cases[] = {
+TEST(PathHelpers, ExtensionsFileNamesAndFolders) {
+  const std::tuple<const char*, const char*, bool> hasExtension[] = {
       {"C:\\roms\\game.Smc", "SMC", true},
       {"archive.tar.ips", "ips", true},
       {"ips", "ips", false},  // no dot at all
       {"game.ip", "ips", false},
       {"a.[", "{", false},
   };
-  for (auto [path, ext, expected] : cases) EXPECT_EQ(HasExtension(path, ext), expected) << path << " " << ext;
-}
+  for (auto [path, ext, expected] : hasExtension) EXPECT_EQ(HasExtension(path, ext), expected) << path << " " << ext;
 
-TEST(PathHelpers, ReplaceExtension) {
-  const std::tuple<const char*, const char*, const char*> cases[] = {
+  const std::tuple<const char*, const char*, const char*> replaceExtension[] = {
       {"C:\\roms\\game.smc", "rts", "C:\\roms\\game.rts"},
       {"C:\\roms\\game.smc", nullptr, "C:\\roms\\game"},
       {"C:\\my.dir\\game", "bbd", "C:\\my.dir\\game.bbd"},
@@ -25,17 +23,16 @@ TEST(PathHelpers, ReplaceExtension) {
       {"game.longext", "a", "game.a"},
       {"/home/u/my.dir/game", "bbd", "/home/u/my.dir/game.bbd"},
   };
-  for (auto [path, ext, expected] : cases) EXPECT_EQ(ReplaceExtension(path, ext), expected) << path;
-}
+  for (auto [path, ext, expected] : replaceExtension) EXPECT_EQ(ReplaceExtension(path, ext), expected) << path;
 
-TEST(PathHelpers, FileNameAndFolder) {
-  const std::tuple<const char*, const char*, const char*> cases[] = {
+  // Path, file name, folder.
+  const std::tuple<const char*, const char*, const char*> split[] = {
       {"C:\\a/b\\game.smc", "game.smc", "C:\\a/b"},
       {"C:\\roms/g", "g", "C:\\roms"},
       {"game.smc", "game.smc", ""},
       {"\\game.smc", "game.smc", ""},
   };
-  for (auto [path, name, folder] : cases) {
+  for (auto [path, name, folder] : split) {
     EXPECT_EQ(FileNameOf(path), name) << path;
     EXPECT_EQ(FolderOf(path), folder) << path;
   }
