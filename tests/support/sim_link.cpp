@@ -33,7 +33,6 @@ SimLink::SimLink(const emu::Options& options) {
   SetFrontEnd(&window_);
   copier_ = std::make_unique<emu::Copier>(options, clock_);
   SetPortLibraryLoader([this](std::string& failureMessage) -> std::unique_ptr<PortIo> {
-    ++loads_;
     if (libraryMissing_) {
       failureMessage = PortLibraryLoadFailureText();
       return nullptr;

@@ -26,8 +26,6 @@ class SimLink {
   emu::Copier& copier() { return *copier_; }
   WindowModel& window() { return window_; }
   VirtualClock& clock() { return clock_; }
-  // How often the port library was "loaded" (InitPortDriver's first step).
-  int LoadCount() const { return loads_; }
   // Makes the next loads fail like a missing library.
   void SetLibraryMissing(bool missing) { libraryMissing_ = missing; }
   // A faulty cable between the copier and the ports bound from now on.
@@ -38,7 +36,6 @@ class SimLink {
   WindowModel window_;
   std::unique_ptr<emu::Copier> copier_;
   StatusLines cable_;
-  int loads_ = 0;
   bool libraryMissing_ = false;
 };
 
