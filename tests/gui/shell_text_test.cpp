@@ -44,9 +44,7 @@ TEST(CustomFilter, PairIsLabelledWithItsPatternAndNeverHasAnEmptyString) {
     EXPECT_EQ(std::string(buffer.data(), buffer.size()), pair + std::string(kCustomFilterSize - pair.size(), '\0'));
     EXPECT_EQ(CustomFilterPattern(buffer), pattern.empty() || pattern.size() > longest.size() ? "*.*" : pattern);
   }
-}
-
-TEST(CustomFilter, PatternReadsUpToTheBufferEnd) {
+  // A buffer the dialog filled to the end.
   std::array<char, kCustomFilterSize> buffer;
   buffer.fill('p');
   EXPECT_EQ(CustomFilterPattern(buffer), "");  // no label end: nothing to read
