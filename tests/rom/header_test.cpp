@@ -64,8 +64,7 @@ TEST(SnesHeaderSearch, ValidityRule) {
   }
 }
 
-// Each row is checked in the window's texts (file of dataSize bytes) and in
-// the cartridge report (cartridge of `banks` banks).
+// Each row: the window's text for a file of dataSize bytes, and the report's line for a cartridge of `banks` banks.
 TEST(SnesHeaderTexts, WindowAndCartridgeReportAtTheEdges) {
   // Byte offset and value, HiROM, file size, banks, the text, its label and what it must read.
   const std::tuple<std::size_t, std::uint8_t, bool, std::uint32_t, std::uint8_t, Text, const char*, const char*>

@@ -46,9 +46,9 @@ TEST_F(LoadImageTest, ClassifiesByContentNameAndSize) {
   std::copy_n(CopierHeader(4).begin() + 8, 3, tagged.begin() + 8);
   Bytes taggedPatch = CopierHeader(8);  // "PATCH" over a real-time save's copier header
   std::copy_n("PATCH", 5, taggedPatch.begin());
-  Bytes smdMax = testing::GenesisRom(4194816, testing::GenesisHeader());
-  const Bytes smd = testing::ToSmd(testing::GenesisRom(0x4000, testing::GenesisHeader()));  // its header ends at 0x2300
-  Bytes lowerCase = testing::GenesisRom(0x4000, testing::GenesisHeader());
+  Bytes smdMax = testing::GenesisRom(4194816);
+  const Bytes smd = testing::ToSmd(testing::GenesisRom(0x4000));  // its header ends at 0x2300
+  Bytes lowerCase = testing::GenesisRom(0x4000);
   std::copy_n("sega", 4, lowerCase.begin() + 0x100);
   // File name, content, device, what it is taken for, copier header.
   const std::tuple<const char*, Bytes, std::uint8_t, FileKind, bool> cases[] = {
@@ -100,28 +100,23 @@ TEST(SramSizeRule, OneBitFromTwoToThirtyTwoKilobytesOrNone) {
   for (std::uint32_t size : {1024u, 2049u, 6144u, 65536u}) EXPECT_FALSE(IsAcceptedSramSize(size)) << size;
 }
 
-// The labels and texts of the fields are the info command's lines, checked by its suite.
-TEST_F(LoadImageTest, SnesRomFillsFieldsAndMenus) {
+// Labels and texts of the fields are the info suite's lines. A Genesis image keeps the HiROM flag and greyed fields.
+TEST_F(LoadImageTest, RomsSetMenusAndHeaderAndGenesisKeepsSnesOnlyState) {
   const Bytes image = testing::SnesImage(0x10000, true, true);
   ASSERT_EQ(LoadImageFile(dir.Write("game.smc", image)), FileKind::Rom);
   EXPECT_TRUE(RomIsHiRom);
   EXPECT_TRUE(std::equal(RomHeader.begin(), RomHeader.begin() + 64, image.begin() + 0x101C0));
   for (int id : {IDM_UPLOAD_AND_RUN, IDM_UPLOAD_AND_RUN_REALTIME, IDM_UPLOAD_ROM})
     EXPECT_TRUE(window.MenuItemEnabled(id));
-  EXPECT_EQ(window.ControlText(IDC_MAKEUP), "Fast HiROM");
-}
 
-TEST_F(LoadImageTest, GenesisRomGreysAndKeepsSnesOnlyFields) {
   SelectedDevice = kDeviceSmd;
-  RomIsHiRom = true;
-  for (int id : {IDC_MAKEUP, IDC_SRAM_SIZE, IDC_VERSION}) window.SetControlText(id, "kept");
-  const GenesisHeaderBlock header = testing::GenesisHeader();
-  ASSERT_EQ(LoadImageFile(dir.Write("g.smd", testing::ToSmd(testing::GenesisRom(0x80000, header)))), FileKind::Rom);
+  ASSERT_EQ(LoadImageFile(dir.Write("g.smd", testing::ToSmd(testing::GenesisRom(0x80000)))), FileKind::Rom);
   EXPECT_TRUE(RomIsHiRom);
-  EXPECT_EQ(RomHeader, header);
-  EXPECT_TRUE(window.MenuItemEnabled(IDM_UPLOAD_AND_RUN));
+  EXPECT_EQ(RomHeader, testing::GenesisHeader());
   EXPECT_FALSE(window.MenuItemEnabled(IDM_UPLOAD_AND_RUN_REALTIME));
-  for (int id : {IDC_MAKEUP, IDC_SRAM_SIZE, IDC_VERSION}) EXPECT_EQ(window.ControlText(id), "kept");
+  const std::pair<int, const char*> kept[] = {
+      {IDC_MAKEUP, "Fast HiROM"}, {IDC_SRAM_SIZE, "none"}, {IDC_VERSION, "1.0"}};
+  for (auto [id, text] : kept) EXPECT_EQ(window.ControlText(id), text) << id;
 }
 
 TEST_F(LoadImageTest, RomWithPatchNeedsBothInEitherOrder) {
@@ -152,11 +147,10 @@ TEST_F(LoadImageTest, APathTooLongForItsSlotOrWithANulIsRefused) {
 TEST_F(LoadImageTest, OnlyRegularFilesAreReadAndAFifoIsNotWaitedFor) {
   const std::string fifo = dir.PathOf("pipe.smc");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const std::string folder = dir.PathOf("folder.smc");
-  std::filesystem::create_directory(folder);
+  std::filesystem::create_directory(dir.PathOf("folder.smc"));
   // Should the load wait for a writer after all, the alarm kills the test binary rather than let it hang.
   alarm(10);
-  for (const std::string& path : {fifo, folder, std::string("/dev/zero")}) {
+  for (const std::string& path : {fifo, dir.PathOf("folder.smc"), std::string("/dev/zero")}) {
     EXPECT_EQ(LoadImageFile(path), FileKind::None) << path;
   }
   alarm(0);

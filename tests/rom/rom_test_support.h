@@ -1,5 +1,4 @@
-// Bytes, copier headers, Super NES and Genesis images, the SMD layout built
-// without the code under test, files and a scratch folder: for the ROM and transfer tests.
+// For the ROM and transfer tests: bytes, copier headers, images, the SMD layout built independently, files, a folder.
 #pragma once
 
 #include <unistd.h>
@@ -47,13 +46,11 @@ inline Bytes CopierHeader(std::uint8_t type, std::uint16_t blocks = 0, std::uint
 // "PATCH" and zeros, `size` bytes in all.
 inline Bytes PatchBytes(std::size_t size) { return Cat({{'P', 'A', 'T', 'C', 'H'}, Fill(size - 5)}); }
 
-// A valid 64-byte block at `at`: title "TEST GAME", makeup 0x20, ROM code 8,
-// SRAM code 0, region 1, maker 1, version 0, checksum 0x1234 / 0xEDCB.
+// A valid block at `at`: "TEST GAME", makeup 0x20, ROM code 8, SRAM 0, region 1, maker 1, version 0, sum 0x1234.
 inline void PutSnesHeader(Bytes& image, std::size_t at) {
   if (image.size() < at + 64) image.resize(at + 64);
   std::uint8_t* b = image.data() + at;
-  std::fill(b, b + 21, ' ');
-  std::copy_n("TEST GAME", 9, b);
+  std::copy_n("TEST GAME            ", 21, b);
   const std::uint8_t fields[] = {0x20, 0, 8, 0, 1, 1, 0, 0xCB, 0xED, 0x34, 0x12};
   std::copy_n(fields, sizeof fields, b + 0x15);
 }
@@ -78,8 +75,9 @@ inline GenesisHeaderBlock GenesisHeader() {
   return h;
 }
 
-inline Bytes GenesisRom(std::size_t size, const GenesisHeaderBlock& header) {
+inline Bytes GenesisRom(std::size_t size) {
   Bytes rom(size);
+  const GenesisHeaderBlock header = GenesisHeader();
   std::copy(header.begin(), header.end(), rom.begin() + 0x100);
   return rom;
 }

@@ -10,8 +10,7 @@ namespace {
 using testing::Bytes;
 using testing::Slice;
 
-// Both paths, on blocks at an odd address between bytes that must stay as
-// they are: the SMD layout of the reference, and back to the plain bytes.
+// Both paths, on blocks at an odd address between guard bytes: the reference's SMD layout, and back to plain.
 TEST(SmdInterleave, FollowsTheLayoutTouchesOnlyItsBlocksAndRoundTrips) {
   using Convert = void (*)(std::uint8_t*, std::size_t);
   const std::pair<Convert, Convert> paths[] = {{PlainToSmd, SmdToPlain}, {PlainToSmdPortable, SmdToPlainPortable}};
