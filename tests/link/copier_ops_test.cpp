@@ -50,38 +50,31 @@ TEST(CopierOps, FaultsEndAnOperationWithOneMessage) {
     if (row.cartridge) sim.copier().SetCartridge(Noise(512 * 1024), false);
     SelectedDevice = row.options.device == emu::Device::Smd ? kDeviceSmd : kDeviceSwc;
     row.play ? PlayCartridge() : ExecuteImage();
-    const auto messages = sim.window().Messages();
-    ASSERT_EQ(messages.size(), row.message.empty() ? 0u : 1u);
-    for (const auto& message : messages) {
-      EXPECT_EQ(message.text, row.message);
-      EXPECT_EQ(message.caption, row.caption);
-      EXPECT_EQ(message.icon, MessageIcon::Stop);
-    }
+    EXPECT_EQ(StopMessages(sim, row.caption), std::vector<std::string>(row.message.empty() ? 0 : 1, row.message));
     EXPECT_EQ(sim.copier().Events().empty(), !row.message.empty());
     EXPECT_NE(sim.copier().ControlRegister(), 0x0B) << "released";
   }
 }
 
-TEST(CopierOps, SignatureProbeStopsAtTheFirstMismatch) {
+// The real-time area's probes: the signature read stops at its first
+// mismatch; the top DRAM bank is the first that keeps an inverted byte, which
+// is then written back.
+TEST(CopierOps, SignatureProbeStopsAtTheFirstMismatchAndTopDramBankIsTheFirstThatKeepsAByte) {
   for (bool signature : {true, false}) {
     emu::Options options;
     options.realTimeSignature = signature;
-    Wire wire(options);
-    wire.Bind();
+    SimLink sim(options);
+    ASSERT_TRUE(EnsureLinkReady());
     EXPECT_EQ(HasRealTimeSaveSupport(), signature);
     // Page 0x1F (bank 7, quarter 3), 0xE00D <- 0, then reads from 0xB080 on, three or one.
-    EXPECT_EQ(wire.Written().size(), signature ? 9u + 11u + 27u : 9u + 11u + 9u);
+    EXPECT_EQ(sim.copier().BytesMoved(), 9u + 11u + (signature ? 33u : 11u));
   }
-}
-
-TEST(CopierOps, TopDramBankIsTheFirstThatKeepsAByteWhichIsRestored) {
   SimLink sim;
   ASSERT_TRUE(EnsureLinkReady());
   sim.copier().SetBankWritable(0x76, false);
   sim.copier().SetBankWritable(0x56, false);
   EXPECT_EQ(FindTopDramBank(), 0x36);
-  // Per bank: select (9), read (9 + 2), inverted write (11), read back (9 + 2);
-  // only the bank that kept the byte gets it written back (11).
+  // Per bank: select (9), read (9 + 2), inverted write (11), read back (9 + 2), and 11 for the write back.
   EXPECT_EQ(sim.copier().BytesMoved(), 3u * 42u + 11u);
   sim.copier().SetBankWritable(0x36, false);
   EXPECT_EQ(FindTopDramBank(), 0x16);
@@ -105,10 +98,10 @@ TEST(CartridgeDetection, SizesOfMirroredCartridgesAndTheBoardKind) {
     int openBusBank;  // a bank whose samples read its own number, or -1
     bool hiRom;
     std::uint8_t size;
-  } rows[] = {{256, -1, false, 8},    {512, -1, false, 16},   {1024, -1, false, 32}, {1280, -1, false, 40},
-              {1536, -1, false, 48},  {2048, -1, false, 64},  {2560, -1, false, 80}, {3072, -1, false, 96},
-              {3584, -1, false, 112}, {4096, -1, false, 128}, {4096, 32, false, 32}, {4096, 64, false, 64},
-              {2048, -1, true, 32}};  // HiROM: 64 KB banks
+  } rows[] = {{128, -1, false, 8},   {256, -1, false, 8},    {512, -1, false, 16},   {1024, -1, false, 32},
+              {1280, -1, false, 40}, {1536, -1, false, 48},  {2048, -1, false, 64},  {2560, -1, false, 80},
+              {3072, -1, false, 96}, {3584, -1, false, 112}, {4096, -1, false, 128}, {4096, 32, false, 32},
+              {4096, 64, false, 64}, {2048, -1, true, 32}};  // HiROM: 64 KB banks
   const Bytes noise = Noise(4096 * 1024);
   SimLink sim;
   ASSERT_TRUE(EnsureLinkReady());

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <deque>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -33,10 +34,21 @@ inline emu::Options With(emu::Fault fault, std::uint64_t stallAfter = 0, std::ui
   return options;
 }
 
+// The texts of the messages shown, each of which must be a stop message with `caption`.
+inline std::vector<std::string> StopMessages(SimLink& sim, const std::string& caption) {
+  std::vector<std::string> texts;
+  for (const auto& message : sim.window().Messages()) {
+    EXPECT_EQ(message.caption, caption) << message.text;
+    EXPECT_EQ(message.icon, MessageIcon::Stop) << message.text;
+    texts.push_back(message.text);
+  }
+  return texts;
+}
+
 // The loader hands the binding a Tap on the copier. Values queued in `reads`
 // are served as the next status reads instead of the copier's. Loading fails
-// while `missing` is set (with `failure` as its reason); `driver` 0 reports
-// the driver absent.
+// while `failure` is set, with it as the reason; `driver` 0 reports the
+// driver absent.
 class Wire {
  public:
   // kind: 'O' out, 'I' in, 'N' bit inversion; value: written, read, or the bit number; at: clock ticks.
@@ -68,8 +80,8 @@ class Wire {
   explicit Wire(const emu::Options& options = {}) : sim(options) {
     SetPortLibraryLoader([this](std::string& reason) -> std::unique_ptr<PortIo> {
       ++loads;
-      reason = failure;
-      return missing ? nullptr : std::make_unique<Tap>(*this);
+      reason = failure.value_or("");
+      return failure ? nullptr : std::make_unique<Tap>(*this);
     });
   }
   // Binds to the selected port and forgets the traffic so far.
@@ -104,8 +116,7 @@ class Wire {
   std::vector<Op> ops;
   std::deque<std::uint8_t> reads;
   std::uint16_t driver = 1;
-  bool missing = false;
-  std::string failure;
+  std::optional<std::string> failure;
   int loads = 0;
 };
 
