@@ -126,34 +126,63 @@ TEST(Upload, FilesWithoutUsableDataAreRefusedBeforeAnyTransfer) {
   }
 }
 
-// A real-time save downloaded and uploaded again lands byte for byte in the
-// same pages: with the copier's signature in its own area, without it in the
-// eight DRAM banks from 0x36 (banks 0x56 and 0x76 drop writes) behind the
-// upper address line; the probe of bank 0x36 restores the byte it flips.
-TEST(RoundTrip, RealTimeSaveReturnsToTheSamePages) {
-  constexpr std::uint32_t kFirst = 512 + 0x36 * 4;
-  for (bool signature : {true, false}) {
-    SCOPED_TRACE(signature);
-    Rig rig(Opts(Device::Swc, Fault::None, 0, signature));
-    emu::Copier& copier = rig.copier();
-    auto put = [&](const Bytes& area) {
-      if (signature) copier.RealTimeArea() = area;
-      for (std::uint32_t j = 0; j < 32 && !signature; ++j)
-        copier.SetDramPage(kFirst + j, Slice(area, j * kPage, kPage));
-    };
-    auto area = Pattern(262144, 72), probed = Pattern(kPage, 74);
-    copier.SetBankWritable(0x76, false), copier.SetBankWritable(0x56, false);
-    copier.SetDramPage(0x36 * 4, probed);
-    put(area);
-    rig.QueueSaveAnswer(RealTimePath = rig.Path("g.rts"));
-    DownloadRealTimeSave();
-    EXPECT_EQ(ReadFile(RealTimePath), Cat({CopierHeader(CopierFileType::SwcRealTime), area}));
+// Without the copier's signature a real-time save lies in the eight DRAM
+// banks from the top one (0x76) behind the upper address line: downloaded and
+// uploaded again it lands byte for byte in the same pages, and both
+// directions end the real-time session.
+TEST(RoundTrip, RealTimeSaveReturnsToTheSameDramPages) {
+  constexpr std::uint32_t kFirst = 512 + 0x76 * 4;
+  Rig rig(Opts(Device::Swc, Fault::None, 0, false));
+  const Bytes area = Pattern(262144, 72);
+  for (std::uint32_t j = 0; j < 32; ++j) rig.copier().SetDramPage(kFirst + j, Slice(area, j * kPage, kPage));
+  rig.QueueSaveAnswer(RealTimePath = rig.Path("g.rts"));
+  DownloadRealTimeSave();
+  EXPECT_EQ(ReadFile(RealTimePath), Cat({CopierHeader(CopierFileType::SwcRealTime), area}));
 
-    put(Fill(area.size()));
-    ASSERT_TRUE(UploadRealTimeSave());
-    EXPECT_EQ(signature ? copier.RealTimeArea() : rig.Pages(kFirst, 32), area);
-    EXPECT_EQ(copier.DramPage(0x36 * 4), probed);
-    EXPECT_EQ(rig.Events("F 03 00 00 00"), 2);  // both directions end the real-time session
+  for (std::uint32_t j = 0; j < 32; ++j) rig.copier().SetDramPage(kFirst + j, Fill(kPage));
+  ASSERT_TRUE(UploadRealTimeSave());
+  EXPECT_EQ(rig.Pages(kFirst, 32), area);
+  EXPECT_EQ(rig.Events("F 03 00 00 00"), 2);
+}
+
+// An upload cut short, by Cancel before the transfer ("start") or at a
+// progress text, or by a copier that stops answering after `stall` bytes:
+// what reached the copier stays, nothing is sent after a time-out, which is
+// said once, the final progress text is shown, and a real-time upload closes
+// its session only when cancelled.
+TEST(UploadCutShort, WhatWasSentStaysAndNothingFollowsATimeout) {
+  struct Step {
+    std::function<bool()> upload;
+    std::function<Bytes(Rig&)> held;  // where the data lands
+    Bytes sent;
+  };
+  const Step rom{[] { return UploadRom(false); }, [](Rig& r) { return r.Pages(0, 3); }, Pattern(3 * kPage, 1)};
+  const Step sram{UploadSram, [](Rig& r) { return r.copier().Sram(); }, Pattern(32768, 3)};
+  const Step area{UploadRealTimeSave, [](Rig& r) { return r.copier().RealTimeArea(); }, Pattern(262144, 4)};
+  const std::tuple<const Step*, std::string, std::uint64_t, std::size_t, std::string, long> cases[] = {
+      {&rom, "ROM 64/192", 0, 2 * kPage, "ROM 192/192", 0},
+      {&sram, "start", 0, 0, "SRAM 256/256", 0},
+      {&area, "Real-time 64/2048", 0, 2 * kPage, "Real-time 2048/2048", 1},
+      {&rom, "", 9 + 522 + 8222 + 5000, kPage, "ROM 192/192", 0},  // in the second block
+      {&sram, "", 9 + 11 + 11 + 9 + 4000, 0, "SRAM 256/256", 0},
+      {&area, "", 5000, 0, "Real-time 0/2048", 0}};
+  for (const auto& [step, cut, stall, kept, lastProgress, closes] : cases) {
+    SCOPED_TRACE(::testing::Message() << lastProgress << " " << cut << " " << stall);
+    Rig rig(Opts(Device::Swc, cut.empty() ? Fault::Stall : Fault::None, stall));
+    WriteFile(RomPath = rig.Path("game"), rom.sent);
+    WriteFile(SramPath = rig.Path("save"), sram.sent);
+    WriteFile(RealTimePath = rig.Path("rts"), Cat({Fill(512), area.sent}));
+    rig.cancelAt = cut;
+    CancelRequested = cut == "start";
+    EXPECT_FALSE(step->upload());
+    const Bytes held = step->held(rig);
+    // After a cancel nothing follows the last block sent; a time-out may leave part of the block it cut.
+    const std::size_t known = cut.empty() ? kept : held.size();
+    EXPECT_EQ(Slice(held, 0, known), Cat({Slice(step->sent, 0, kept), Fill(known - kept)}));
+    EXPECT_EQ(rig.Messages().size(), cut.empty() ? 1u : 0u);
+    EXPECT_EQ(rig.TraceLines().back() == "! timeout", cut.empty());
+    EXPECT_EQ(rig.Progress().back(), lastProgress);
+    EXPECT_EQ(rig.Events("F 03 00 00 00"), closes);
   }
 }
 
