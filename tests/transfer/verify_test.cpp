@@ -25,24 +25,30 @@ const Bytes kCartridge = [] {
 const Bytes kArea = Pattern(32 * kPage, 92);
 const Bytes kSram = Pattern(32768, 93);
 
-// What each download writes from a copier that holds the data above.
+// What each download writes from a copier that holds the data above, and the
+// line noise (ppm) that reads some blocks again but leaves two flips of one
+// bit in one block (which the check byte, an XOR, cannot see) unlikely.
 struct DownloadCase {
   const char* name;
   Device device;
   std::function<void()> download;
+  const char* caption;
   const char* file;
   Bytes expected;
+  std::uint32_t noise;
 };
 
 const std::vector<DownloadCase> kDownloads = {
-    {"SWC cartridge", Device::Swc, DownloadCartridgeRom, "c.swc",
-     Cat({CopierHeader(CopierFileType::SwcRom, 64, 0x1C), kCartridge})},
-    {"SMD cartridge", Device::Smd, DownloadCartridgeRom, "c.smd",
-     Cat({CopierHeader(CopierFileType::SmdRom, 32), Interleaved(kCartridge)})},
-    {"SWC SRAM", Device::Swc, DownloadSram, "s.srm", kSram},
-    {"SMD SRAM", Device::Smd, DownloadSram, "s.srm", kSram},
-    {"real-time save", Device::Swc, DownloadRealTimeSave, "r.rts",
-     Cat({CopierHeader(CopierFileType::SwcRealTime), kArea})}};
+    {"SWC cartridge", Device::Swc, DownloadCartridgeRom, "Download Cartridge ROM", "c.swc",
+     Cat({CopierHeader(CopierFileType::SwcRom, 64, 0x1C), kCartridge}), 10},
+    {"SMD cartridge", Device::Smd, DownloadCartridgeRom, "Download Cartridge ROM", "c.smd",
+     Cat({CopierHeader(CopierFileType::SmdRom, 32), Interleaved(kCartridge)}), 5},
+    {"SWC SRAM", Device::Swc, DownloadSram, "Download SRAM", "s.bbd",
+     Cat({CopierHeader(CopierFileType::SwcSram), kSram}), 60},
+    {"SMD SRAM", Device::Smd, DownloadSram, "Download SRAM", "s.bbd",
+     Cat({CopierHeader(CopierFileType::SmdSram), kSram}), 60},
+    {"real-time save", Device::Swc, DownloadRealTimeSave, "Download Real-time Save", "r.rts",
+     Cat({CopierHeader(CopierFileType::SwcRealTime), kArea}), 10}};
 
 void Load(Rig& rig) {
   rig.copier().SetCartridge(kCartridge, true);
@@ -53,10 +59,7 @@ void Load(Rig& rig) {
 TEST(DamagedBlocks, AreReadAgainUntilIntactAndTheTraceShowsEveryRepeat) {
   for (const DownloadCase& c : kDownloads) {
     SCOPED_TRACE(c.name);
-    // Enough noise for some repeats, little enough that two flips of one bit in one block
-    // (which the check byte, an XOR, cannot see) stay unlikely.
-    const bool sram = c.file == std::string("s.srm");
-    Rig rig(Noisy(c.device, sram ? 60 : c.device == Device::Smd ? 5 : 10, 0, 17));
+    Rig rig(Noisy(c.device, c.noise, 0, 17));
     Load(rig);
     rig.QueueSaveAnswer(rig.Path(c.file));
     c.download();
@@ -66,30 +69,45 @@ TEST(DamagedBlocks, AreReadAgainUntilIntactAndTheTraceShowsEveryRepeat) {
   }
 }
 
-// Armed at the progress text of a block, the spoilt line fails that block
-// nine times: the operation stops there and keeps the whole blocks before it.
-TEST(DamagedBlocks, ABlockThatNeverArrivesIntactStopsAndOnlyWholeGoodBlocksAreKept) {
-  const std::tuple<std::size_t, const char*, const char*, const char*, Bytes> cases[] = {
-      // HiROM: the lower bank of each pair first
-      {0, "ROM 1536/4096", "Download Cartridge ROM", "bank 0x43, quarter 0",
-       Slice(kDownloads[0].expected, 0, 512 + 24 * kPage)},
-      {1, "ROM 384/4096", "Download Cartridge ROM", "page 0x03", Slice(kDownloads[1].expected, 0, 512 + 3 * kBlock)},
-      {2, "SRAM 128/256", "Download SRAM", "SRAM page 0x102", {}},  // the image is written whole or not at all
-      {3, "SRAM 128/256", "Download SRAM", "copier address 0x8000 (SRAM)", {}},
-      {4, "Real-time 128/2048", "Download Real-time Save", "page 2 of the real-time save area",
-       Slice(kDownloads[4].expected, 0, 512 + 2 * kPage)}};
-  for (const auto& [index, armAt, caption, where, kept] : cases) {
+// A download cut short: the line spoilt from the progress text `at` (the
+// block there fails its check nine times), Cancel pressed there, or a copier
+// that stops answering after `stall` bytes. The file keeps the whole blocks
+// before the cut, `kept` bytes or more after a time-out (the SRAM image is
+// written whole, with zeros for the pages a cancel left unread), one message
+// says why (none for Cancel), and the real-time session stays open.
+TEST(DamagedBlocks, ADownloadCutShortKeepsOnlyWholeGoodBlocks) {
+  enum Cut { kSpoil, kCancel, kStall };
+  const std::string timeout =
+      "LPT read timeout\nThe backup device is not responding.  Make sure it's connected and the Super NES is turned "
+      "on.";
+  const std::tuple<std::size_t, Cut, const char*, std::uint64_t, std::string, std::size_t, std::size_t> cases[] = {
+      {0, kSpoil, "ROM 1536/4096", 0, DamagedBlockText("bank 0x43, quarter 0"), 512 + 24 * kPage,
+       0},  // lower bank first
+      {1, kSpoil, "ROM 384/4096", 0, DamagedBlockText("page 0x03"), 512 + 3 * kBlock, 0},
+      {2, kSpoil, "SRAM 128/256", 0, DamagedBlockText("SRAM page 0x102"), 512, 0},
+      {3, kSpoil, "SRAM 128/256", 0, DamagedBlockText("copier address 0x8000 (SRAM)"), 512, 0},
+      {4, kSpoil, "Real-time 128/2048", 0, DamagedBlockText("page 2 of the real-time save area"), 512 + 2 * kPage, 0},
+      {2, kCancel, "SRAM 64/256", 0, "", 512 + 2 * kPage, 32768 - 2 * kPage},
+      {4, kCancel, "Real-time 128/2048", 0, "", 512 + 3 * kPage, 0},
+      {2, kStall, "", 9 + 11 + 11 + 9 + 9 + 3000, timeout, 512, 0},
+      {4, kStall, "", 30000, timeout, 512 + kPage, 0},
+      {0, kStall, "", 200000, timeout, 512 + 8 * kPage, 0}};
+  for (const auto& [index, cut, at, stall, message, kept, zeros] : cases) {
     const DownloadCase& c = kDownloads[index];
-    SCOPED_TRACE(c.name);
-    Rig rig(Opts(c.device));
+    SCOPED_TRACE(::testing::Message() << c.name << " " << cut << " " << at << stall);
+    Rig rig(Opts(c.device, cut == kStall ? Fault::Stall : Fault::None, stall));
     Load(rig);
-    rig.spoilFrom = armAt;
+    (cut == kSpoil ? rig.spoilFrom : rig.cancelAt) = at;
     rig.QueueSaveAnswer(rig.Path(c.file));
     c.download();
-    EXPECT_EQ(rig.OnlyMessage(caption), DamagedBlockText(where));
-    EXPECT_EQ(ReadFile(rig.Path(c.file)), kept);
-    EXPECT_EQ(rig.TraceCount("! damaged block, read again"), kBlockReadRepeats);
-    EXPECT_EQ(rig.Events("F 03 00 00 00"), 0);  // a real-time download that stopped does not close the session
+    const Bytes file = ReadFile(rig.Path(c.file));
+    ASSERT_GE(file.size(), kept);
+    EXPECT_EQ(file, Cat({Slice(c.expected, 0, cut == kStall ? file.size() : kept), Fill(zeros)}));
+    EXPECT_EQ(cut == kCancel ? "" : rig.OnlyMessage(cut == kSpoil ? c.caption : "SWC Interface"), message);
+    EXPECT_EQ(rig.Messages().empty(), cut == kCancel);
+    EXPECT_EQ(rig.TraceCount("! damaged block, read again"), cut == kSpoil ? kBlockReadRepeats : 0);
+    EXPECT_EQ(rig.TraceLines().back() == "! timeout", cut == kStall);
+    EXPECT_EQ(rig.Events("F 03 00 00 00"), 0);
     EXPECT_EQ(rig.Progress().back(), "");
     if (index != 1) continue;
     // Pages 0 to 2 read once each, then every read of page 3 follows its own SelectPage(3).
