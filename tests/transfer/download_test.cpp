@@ -1,5 +1,5 @@
-// Downloads: the SRAM file forms, stops before the file, places that refuse
-// the data and an SRAM size code that keeps failing its check byte.
+// Downloads: the SRAM file forms, stops before or while the file is written,
+// and an SRAM size code that keeps failing its check byte.
 #include <cerrno>
 #include <cstring>
 
@@ -14,23 +14,38 @@ const char* const kCaption = "Download Cartridge ROM";
 
 // Before the dialog: no cartridge, an SMD size that never passes its check
 // byte (not taken as 255) or never comes; a cancelled dialog ends silently.
-TEST(CartridgeDownload, StopsBeforeTheFileWithOneMessageOrSilently) {
-  const std::tuple<Device, Fault, bool, const char*, const char*> cases[] = {
-      {Device::Swc, Fault::None, false, kCaption, "No game cartridge is detected"},
-      {Device::Smd, Fault::None, false, kCaption, "No game cartridge is detected"},
-      {Device::Smd, Fault::BadCheck, true, kCaption, "The cartridge size cannot be read"},
-      {Device::Smd, Fault::Dead, true, "SWC Interface", "LPT read timeout"},
-      {Device::Smd, Fault::None, true, nullptr, nullptr}};
-  for (const auto& [device, fault, plugged, caption, text] : cases) {
-    SCOPED_TRACE(::testing::Message() << int(device) << " " << int(fault) << " " << plugged);
+// After it: a file that cannot be created (in a folder that does not exist)
+// or written (/dev/full: the cartridge and real-time header writes fail, the
+// headerless SRAM image after its pages). shown: progress texts shown.
+TEST(Download, StopsWithOneMessageOrSilentlyAndLeavesNoFileBehind) {
+  const std::tuple<Device, Fault, std::function<void()>, const char*, const char*, std::string, std::size_t> cases[] = {
+      {Device::Swc, Fault::None, DownloadCartridgeRom, kCaption, "No game cartridge is detected", "", 0},
+      {Device::Smd, Fault::None, DownloadCartridgeRom, kCaption, "No game cartridge is detected", "", 0},
+      {Device::Smd, Fault::BadCheck, DownloadCartridgeRom, kCaption, "The cartridge size cannot be read", "", 0},
+      {Device::Smd, Fault::Dead, DownloadCartridgeRom, "SWC Interface", "LPT read timeout", "", 0},
+      {Device::Smd, Fault::None, DownloadCartridgeRom, nullptr, "", "", 0},
+      {Device::Swc, Fault::None, DownloadCartridgeRom, kCaption, "Cannot write", "/dev/full", 1},
+      {Device::Swc, Fault::None, DownloadSram, "Download SRAM", "Cannot write", "/dev/full", 5},
+      {Device::Swc, Fault::None, DownloadRealTimeSave, "Download Real-time Save", "Cannot write", "/dev/full", 1},
+      {Device::Swc, Fault::None, DownloadCartridgeRom, kCaption, "Cannot create", "missing/out", 0},
+      {Device::Swc, Fault::None, DownloadSram, "Download SRAM", "Cannot create", "missing/out", 0}};
+  for (const auto& [device, fault, download, caption, text, answer, shown] : cases) {
+    SCOPED_TRACE(::testing::Message() << int(device) << " " << int(fault) << " " << text << " " << answer);
     Rig rig(Opts(device, fault));
-    if (plugged) rig.copier().SetCartridge(Pattern(128 * 1024, 44), false);
-    if (caption) rig.QueueSaveAnswer(rig.Path("out"));
-    DownloadCartridgeRom();
-    EXPECT_TRUE(caption ? rig.OnlyMessage(caption).starts_with(text) : rig.Messages().empty());
-    EXPECT_EQ(rig.SaveRequests().size(), caption ? 0u : 1u);
-    EXPECT_TRUE(rig.Progress().empty());
-    EXPECT_FALSE(std::filesystem::exists(rig.Path("out")));
+    if (std::string(text) != "No game cartridge is detected") rig.copier().SetCartridge(Pattern(256 * 1024, 44), false);
+    const std::string path = answer.starts_with("/") ? answer : rig.Path(answer.empty() ? "out" : answer);
+    if (caption) rig.QueueSaveAnswer(path, 2);
+    download();
+    const std::string message = caption ? rig.OnlyMessage(caption) : "";
+    EXPECT_TRUE(message.starts_with(text)) << message;
+    if (!answer.empty()) {
+      EXPECT_NE(message.find(path + "\": " + std::strerror(answer == "/dev/full" ? ENOSPC : ENOENT)),
+                std::string::npos);
+    }
+    EXPECT_EQ(rig.SaveRequests().size(), caption && answer.empty() ? 0u : 1u);
+    EXPECT_EQ(rig.Progress().size(), shown);
+    EXPECT_EQ(rig.Events("F 03 00 00 00"), 0);
+    EXPECT_TRUE(answer == "/dev/full" || !std::filesystem::exists(path));
   }
 }
 
@@ -50,30 +65,6 @@ TEST(SramDownload, HeaderFollowsTheNameThenTheFilter) {
     rig.QueueSaveAnswer(rig.Path(name), filter);
     DownloadSram();
     EXPECT_EQ(ReadFile(rig.Path(name)), Cat({type ? CopierHeader(type) : Bytes{}, sram}));
-  }
-}
-
-TEST(Download, FailedCreateOrWriteStopsWithOneMessageNamingTheFileAndTheReason) {
-  // /dev/full: the cartridge and real-time header writes fail, the headerless SRAM image after its pages.
-  const std::tuple<std::function<void()>, const char*, bool, std::size_t> cases[] = {
-      {DownloadCartridgeRom, kCaption, true, 1},
-      {DownloadSram, "Download SRAM", true, 5},
-      {DownloadRealTimeSave, "Download Real-time Save", true, 1},
-      {DownloadCartridgeRom, kCaption, false, 0},
-      {DownloadSram, "Download SRAM", false, 0},
-      {DownloadRealTimeSave, "Download Real-time Save", false, 0}};
-  for (const auto& [download, caption, full, shown] : cases) {
-    Rig rig;
-    const std::string path = full ? "/dev/full" : rig.Path("missing/out");  // in a folder that does not exist
-    SCOPED_TRACE(std::string(caption) + " " + path);
-    rig.copier().SetCartridge(Pattern(256 * 1024, 61), false);
-    rig.QueueSaveAnswer(path, 2);
-    download();
-    const std::string text = rig.OnlyMessage(caption);
-    EXPECT_NE(text.find(path + "\": " + std::strerror(full ? ENOSPC : ENOENT)), std::string::npos) << text;
-    EXPECT_EQ(rig.Progress().size(), shown);
-    EXPECT_EQ(rig.Events("F 03 00 00 00"), 0);
-    EXPECT_TRUE(full || !std::filesystem::exists(path));
   }
 }
 
