@@ -1,10 +1,8 @@
 // What the board does when things go wrong: a serial byte damaged on the
-// way, a copier that stops answering, a PC that falls silent, a PC that
-// overfills the window, requests it cannot carry out. Each case from the
-// PC's end of the line and from what the copier saw.
+// way, a PC that falls silent, a PC that overfills the window, requests it
+// cannot carry out. Each case from the PC's end of the line and from what
+// the copier saw. (A copier that stops: firmware_checkpoint_test.cpp.)
 #include <gtest/gtest.h>
-
-#include <thread>
 
 #include "bridge/protocol/quillon_bridge.h"
 #include "bridge/tests/copier_packets.h"
@@ -31,7 +29,7 @@ TEST(BridgeFaults, DamagedRequestNeverReachesTheCopier) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    SimSession sim("device=smd,state=@", {"--corrupt-byte", std::to_string(c.byte)});
+    SimSession sim("device=smd,state=@", {}, c.byte);
     sim.Send(QLBR_REQ_SEND, kModeWrite);
     EXPECT_EQ(sim.Sync(1), 0u);
     std::vector<int> errors;
@@ -50,35 +48,6 @@ TEST(BridgeFaults, DamagedRequestNeverReachesTheCopier) {
   }
 }
 
-TEST(BridgeFaults, CopierThatStopsGivesTimeoutWithTheCountMoved) {
-  SimSession sim("device=smd,fault=stall:5");
-  sim.Send(QLBR_REQ_SEND, kModeWrite);
-  sim.Send(QLBR_REQ_SEND, kModeWrite);  // discarded after the time-out
-  EXPECT_EQ(LittleEndian32(sim.Expect(QLBR_REP_TIMEOUT).payload, 0), 5u);
-  EXPECT_EQ(sim.Sync(3), 5u);
-  sim.Send(QLBR_REQ_WRITE_DATA, {0x55});  // marks the time after the time-out on the wire
-  sim.Sync(4);
-  sim.Stop();
-  // Five bytes with their STROBE flips; the sixth waited first and was never written.
-  const auto writes = sim.WireLog(false);
-  ASSERT_EQ(Text(writes), "C0C DD5 C0D DAA C0C D96 C0D D00 C0C D01 C0D D55");
-  // The board waited its 500 ms (simulated time) after the fifth flip.
-  const std::uint64_t waited = writes[11].micros - writes[10].micros;
-  EXPECT_GE(waited, 500'000u);
-  EXPECT_LT(waited, 600'000u);
-}
-
-TEST(BridgeFaults, TimeoutInsideReceiveSendsTheBytesReceivedFirst) {
-  // 9 packet bytes sent, then 4 received before the copier stops.
-  SimSession sim("device=swc,fault=stall:13");
-  sim.Send(QLBR_REQ_SEND, CommandPacket(1, 0x8000, 16));
-  sim.Send(QLBR_REQ_RECEIVE, U16(17));
-  EXPECT_EQ(LittleEndian32(sim.Expect(QLBR_REP_TIMEOUT).payload, 0), 13u);
-  ASSERT_EQ(sim.skipped.size(), 1u);
-  EXPECT_EQ(sim.skipped[0].type, QLBR_REP_DATA);
-  EXPECT_EQ(sim.skipped[0].payload, Bytes(4, 0x00));
-}
-
 // A control write alone opens no transfer: silence after it changes
 // nothing. Three bytes into a SEND it parks data and control as a PC
 // leaves the port.
@@ -86,10 +55,9 @@ TEST(BridgeFaults, SilenceParksTheLinesOnlyInsideATransfer) {
   SimSession sim("device=smd");
   sim.Send(QLBR_REQ_WRITE_CONTROL, {0x0E});
   sim.Sync(4);
-  // Twice the board's one-second watch: on a loaded host simulated time runs slower than real time.
-  std::this_thread::sleep_for(2000ms);
+  sim.Idle(1500ms);
   sim.Send(QLBR_REQ_SEND, {0xD5, 0xAA, 0x96});
-  EXPECT_EQ(sim.Expect(QLBR_REP_ERROR, 10s).payload, Bytes{QLBR_ERROR_SILENCE});
+  EXPECT_EQ(sim.Expect(QLBR_REP_ERROR).payload, Bytes{QLBR_ERROR_SILENCE});
   EXPECT_EQ(sim.Sync(5), 3u);
   sim.Stop();
   const auto writes = sim.WireLog(false);
@@ -118,6 +86,7 @@ TEST(BridgeFaults, BadRequestsAreRefusedUntilSync) {
   } cases[] = {
       {0x33, {}, "unknown type"},
       {QLBR_REQ_RECEIVE, {0x00, 0x00}, "RECEIVE of nothing"},
+      {QLBR_REQ_RECEIVE, {0x01}, "RECEIVE with a short count"},
       {QLBR_REQ_NOT_CONTROL_BIT, {8}, "no control bit 8"},
       {QLBR_REQ_SEND, {}, "SEND of nothing"},
       {QLBR_REQ_SYNC, {}, "SYNC without its token"},

@@ -28,7 +28,7 @@ TEST(BridgeLines, EachByteSentIsReadyWaitDataStrobeAndOneMoreRead) {
 }
 
 TEST(BridgeLines, EachByteReceivedIsTwoNibblesLowFirstWithTwoReadsEach) {
-  SimSession sim("device=swc,state=@", {}, {0x81, 0x3C});
+  SimSession sim("device=swc,state=@", {0x81, 0x3C});
   sim.Send(QLBR_REQ_SEND, CommandPacket(1, 0x8000, 2));
   sim.Send(QLBR_REQ_RECEIVE, U16(3));
   sim.Send(QLBR_REQ_SYNC, {1});
@@ -72,7 +72,7 @@ TEST(BridgeLines, RegisterWritesAndPausesReachTheCopierAsAPcMakesThem) {
 }
 
 TEST(BridgeLines, StatusReadsAsAPcReadsItsStatusRegister) {
-  SimSession sim("device=swc,state=@", {}, {0x5B});
+  SimSession sim("device=swc,state=@", {0x5B});
   sim.Send(QLBR_REQ_READ_STATUS);
   EXPECT_EQ(sim.Expect(QLBR_REP_STATUS).payload, Bytes{0x80});  // ready: BUSY low
   sim.Send(QLBR_REQ_SEND, CommandPacket(1, 0x8000, 1));

@@ -1,25 +1,21 @@
 #include "bridge/tests/sim_session.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <stdexcept>
 
 #include "bridge/protocol/quillon_bridge.h"
 
+// simavr keeps the firmware image it reads; the process ends soon after.
+extern "C" const char* __lsan_default_suppressions() { return "leak:elf_read_firmware\n"; }
+
 namespace ql::bridge::testing {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+constexpr std::uint64_t kCyclesPerMs = AvrBoard::kFrequency / 1000;
+constexpr std::uint64_t kSliceCycles = kCyclesPerMs / 10;
 
 // Over type, length and payload: everything after the start byte.
 std::uint16_t FrameCrc(const std::uint8_t* bytes, std::size_t count) {
@@ -47,7 +43,7 @@ std::string Text(const std::vector<WireEvent>& events) {
   return text;
 }
 
-SimSession::SimSession(std::string options, const std::vector<std::string>& arguments, const Bytes& dram) {
+SimSession::SimSession(std::string options, const Bytes& dram, std::uint64_t corruptByte) {
   std::string folder = (std::filesystem::temp_directory_path() / "quillon-bridge-XXXXXX").string();
   if (!mkdtemp(folder.data())) throw std::runtime_error("cannot make a scratch folder");
   folder_ = folder;
@@ -55,54 +51,20 @@ SimSession::SimSession(std::string options, const std::vector<std::string>& argu
     std::ofstream(folder_ / "dram.bin", std::ios::binary)
         .write(reinterpret_cast<const char*>(dram.data()), static_cast<std::streamsize>(dram.size()));
   if (const auto at = options.find('@'); at != std::string::npos) options.replace(at, 1, folder);
-  std::vector<std::string> all{QLBR_SIM_PATH, "--wire-log", (folder_ / "wire.log").string()};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  if (!options.empty()) all.push_back(options);
-  std::vector<char*> argv;
-  for (std::string& argument : all) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-
-  int out[2];
-  if (pipe(out) != 0) throw std::runtime_error("pipe");
-  pid_ = fork();
-  if (pid_ == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(out[1]);
-  // The simulator prints its pseudo-terminal's path, then runs until stopped;
-  // one that fails to start closes the pipe instead.
-  FILE* printed = fdopen(out[0], "r");
-  char path[256] = "";
-  if (!std::fgets(path, sizeof path, printed)) path[0] = 0;
-  std::fclose(printed);
-  path[std::strcspn(path, "\n")] = 0;
-  pty_ = path[0] ? open(path, O_RDWR | O_NOCTTY) : -1;
-  if (pty_ < 0) {
-    Stop();
-    std::filesystem::remove_all(folder_);
-    throw std::runtime_error("cannot open the pseudo-terminal of " + all[0] + ": '" + path + "'");
-  }
-  termios settings{};
-  tcgetattr(pty_, &settings);
-  cfmakeraw(&settings);
-  tcsetattr(pty_, TCSANOW, &settings);
+  BridgeSettings settings;
+  settings.firmwarePath = QLBR_FIRMWARE_ELF;
+  settings.wireLogPath = (folder_ / "wire.log").string();
+  settings.corruptByte = corruptByte;
+  std::string error;
+  if (!emu::ParseOptions(options, settings.copier, error)) throw std::runtime_error(error);
+  bridge_ = std::make_unique<SimulatedBridge>(settings);
+  bridge_->RunUntil(kCyclesPerMs);  // past the firmware's start-up
 }
 
 SimSession::~SimSession() {
   Stop();
-  if (pty_ >= 0) close(pty_);
   std::error_code ignored;
   std::filesystem::remove_all(folder_, ignored);
-}
-
-void SimSession::Stop() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  int status = 0;
-  waitpid(pid_, &status, 0);
-  pid_ = -1;
 }
 
 std::string SimSession::File(const char* name) const {
@@ -117,11 +79,6 @@ void SimSession::Send(std::uint8_t type, const Bytes& payload) {
   frame.push_back(static_cast<std::uint8_t>(crc));
   frame.push_back(static_cast<std::uint8_t>(crc >> 8));
   Write(frame);
-}
-
-void SimSession::Write(const Bytes& bytes) {
-  if (write(pty_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-    throw std::runtime_error("cannot write to the simulator");
 }
 
 bool SimSession::TakeFrame(Frame& frame) {
@@ -141,28 +98,30 @@ bool SimSession::TakeFrame(Frame& frame) {
 }
 
 Frame SimSession::Expect(std::uint8_t type, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
+  const std::uint64_t deadline = bridge_->Cycle() + static_cast<std::uint64_t>(timeout.count()) * kCyclesPerMs;
   for (;;) {
     Frame frame;
     while (TakeFrame(frame)) {
       if (frame.type == type) return frame;
       if (frame.type != QLBR_REP_CREDIT) skipped.push_back(frame);
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    pollfd p{pty_, POLLIN, 0};
-    std::uint8_t buffer[4096];
-    const ssize_t n = left > 0 && poll(&p, 1, static_cast<int>(left)) > 0 ? read(pty_, buffer, sizeof buffer) : 0;
-    if (n <= 0) throw std::runtime_error("no frame of type " + std::to_string(type) + " from the board");
-    input_.insert(input_.end(), buffer, buffer + n);
+    if (bridge_->Cycle() >= deadline || !bridge_->RunUntil(bridge_->Cycle() + kSliceCycles))
+      throw std::runtime_error("no frame of type " + std::to_string(type) + " from the board");
+    bridge_->TakeForPc(input_);
   }
 }
 
-std::uint32_t SimSession::Sync(std::uint8_t token, std::chrono::milliseconds timeout) {
+std::uint32_t SimSession::Sync(std::uint8_t token) {
   Send(QLBR_REQ_SYNC, {token});
-  const Frame done = Expect(QLBR_REP_DONE, timeout);
+  const Frame done = Expect(QLBR_REP_DONE);
   if (done.payload.size() != QLBR_LEN_REP_DONE || done.payload[0] != token)
     throw std::runtime_error("a DONE that does not answer SYNC " + std::to_string(token));
   return LittleEndian32(done.payload, 1);
+}
+
+void SimSession::Idle(std::chrono::milliseconds time) {
+  bridge_->RunUntil(bridge_->Cycle() + static_cast<std::uint64_t>(time.count()) * kCyclesPerMs);
+  bridge_->TakeForPc(input_);
 }
 
 std::vector<WireEvent> SimSession::WireLog(bool withReads) const {

@@ -1,15 +1,16 @@
-// A running quillon-bridge-sim for a test, in a scratch folder of its own:
-// its pseudo-terminal opened as the PC opens the serial port, frames written
-// to it and the board's frames read back, and its wire log parsed.
+// The simulated bridge in the test's own process, in a scratch folder of its
+// own: frames written to the board's serial line and the board's frames read
+// back, in the board's simulated time, and the wire log parsed.
 #pragma once
-
-#include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "bridge/sim/sim_bridge.h"
 
 namespace ql::bridge::testing {
 
@@ -42,25 +43,28 @@ std::string Text(const std::vector<WireEvent>& events);
 class SimSession {
  public:
   // `options` are the emulator's, with @ standing for the scratch folder;
-  // `dram`, if not empty, is the copier's memory at start (with state=@).
-  explicit SimSession(std::string options = "", const std::vector<std::string>& arguments = {}, const Bytes& dram = {});
+  // `dram`, if not empty, is the copier's memory at start (with state=@);
+  // `corruptByte` flips a bit of that byte from the PC (from 1).
+  explicit SimSession(std::string options = "", const Bytes& dram = {}, std::uint64_t corruptByte = 0);
   ~SimSession();
   SimSession(const SimSession&) = delete;
   SimSession& operator=(const SimSession&) = delete;
 
-  void Write(const Bytes& bytes);
+  void Write(const Bytes& bytes) { bridge_->FromPc(bytes.data(), bytes.size()); }
   // A request frame as the PC sends it.
   void Send(std::uint8_t type, const Bytes& payload = {});
   // The next frame of the given type; frames of other types that come first
   // are kept in `skipped`, CREDIT frames are added up in `credited`. Throws
-  // after `timeout` or on a frame with a bad CRC.
+  // after `timeout` of simulated time or on a frame with a bad CRC.
   Frame Expect(std::uint8_t type, std::chrono::milliseconds timeout = 5s);
   // The bytes moved since the SYNC before, as the DONE answering this one reports.
-  std::uint32_t Sync(std::uint8_t token, std::chrono::milliseconds timeout = 5s);
+  std::uint32_t Sync(std::uint8_t token);
+  // The PC says nothing for this long.
+  void Idle(std::chrono::milliseconds time);
 
-  // Ends the simulator (SIGTERM) so that the copier saves its state; the
-  // wire log is complete after this.
-  void Stop();
+  // Ends the simulation so that the copier saves its state; the wire log is
+  // complete after this.
+  void Stop() { bridge_.reset(); }
   std::vector<WireEvent> WireLog(bool withReads = true) const;
   // A file the copier wrote into the scratch folder.
   std::string File(const char* name) const;
@@ -72,8 +76,7 @@ class SimSession {
   bool TakeFrame(Frame& frame);
 
   std::filesystem::path folder_;
-  pid_t pid_ = -1;
-  int pty_ = -1;
+  std::unique_ptr<SimulatedBridge> bridge_;
   Bytes input_;
 };
 

@@ -15,12 +15,6 @@ namespace {
 
 using bridge::FrameDecoder;
 
-Bytes Join(std::initializer_list<Bytes> parts) {
-  Bytes joined;
-  for (const Bytes& part : parts) joined.insert(joined.end(), part.begin(), part.end());
-  return joined;
-}
-
 // Feeds the bytes one at a time: "F<type>/<length>" per frame, "!" per bad CRC.
 std::string Decode(const Bytes& stream, FrameDecoder& decoder) {
   std::string events;
@@ -33,34 +27,19 @@ std::string Decode(const Bytes& stream, FrameDecoder& decoder) {
   return events;
 }
 
-// The frames are built by the PC's own encoder; the board ends of the other
-// tests check its layout, and this CRC's check value pins the polynomial.
+// The PC's frames are checked by the fake board that decodes them; the
+// replies of the fake board are all sound, so damage is made here.
 TEST(BridgeFrames, TheDecoderSkipsNoiseReportsDamageAndResumes) {
   std::uint16_t crc = QLBR_CRC_INIT;
   for (char c : std::string("123456789")) crc = qlbr_crc_update(crc, static_cast<std::uint8_t>(c));
-  EXPECT_EQ(crc, 0x6F91);  // reflected 0x8408, start 0xFFFF, no final XOR
-  Bytes done, data, credit;
-  bridge::AppendFrame(done, QLBR_REP_DONE, Bytes{7, 1, 0, 0, 0});
-  bridge::AppendFrame(data, QLBR_REP_DATA, Bytes(255, 0x7E));  // start bytes inside a payload are data
-  bridge::AppendFrame(credit, QLBR_REP_CREDIT, Bytes{64, 0});
-  Bytes damaged = done;
-  damaged[4] ^= 0x01;
-  const struct {
-    const char* name;
-    Bytes stream;
-    std::string events;
-    std::uint64_t skipped;
-  } rows[] = {
-      {"back to back", Join({done, data, credit}), "F145/5 F144/255 F148/2 ", 0},
-      {"bootloader noise first", Join({{0x14, 0x10, 0x00}, done}), "F145/5 ", 3},
-      {"a damaged frame, then a good one", Join({damaged, credit}), "! F148/2 ", 0},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    FrameDecoder decoder;
-    EXPECT_EQ(Decode(row.stream, decoder), row.events);
-    EXPECT_EQ(decoder.SkippedBytes(), row.skipped);
-  }
+  EXPECT_EQ(crc, 0x6F91);          // the check value of this CRC (reflected 0x8408, start 0xFFFF, no final XOR)
+  Bytes stream{0x14, 0x10, 0x00};  // a bootloader's noise
+  bridge::AppendFrame(stream, QLBR_REP_DONE, Bytes{7, 1, 0, 0, 0});
+  stream[3 + 4] ^= 0x01;                                         // damaged in its payload
+  bridge::AppendFrame(stream, QLBR_REP_DATA, Bytes(255, 0x7E));  // start bytes inside a payload are data
+  FrameDecoder decoder;
+  EXPECT_EQ(Decode(stream, decoder), "! F144/255 ");
+  EXPECT_EQ(decoder.SkippedBytes(), 3u);
   bridge::Frame frame;
   frame.length = 5;
   frame.payload = {7, 0x78, 0x56, 0x34, 0x12, 0xFF};
