@@ -211,9 +211,6 @@ TEST(BridgeChannel, StreamedBlocksStopWhereAParallelPortStops) {
         EXPECT_FALSE(rig.board->overrun);
         const auto& requests = rig.board->requests;
         EXPECT_EQ(StreamedPastABlock(requests), minor == 1 && row.streamsPast) << ::testing::PrintToString(requests);
-        if (minor == 1 && row.stallAt < 0) {
-          EXPECT_EQ(std::count(requests.begin(), requests.end(), QLBR_REQ_CHECKPOINT), 3);
-        }
       }
     }
   }
