@@ -3,18 +3,22 @@
 set -u
 QUILLON=$(realpath "$1")
 MAKE_ROM=$(realpath "$2")
+# What q and launch start (cli_windows puts quillon.exe under Wine here).
+RUN=("$QUILLON")
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cd "$WORK" || exit 1
 CHECKS=0
 FAILURES=0
 
-# q STATUS ARGS...: runs the program, sets OUT and ERR, and checks its exit status.
+# q STATUS ARGS...: runs the program without input, sets OUT and ERR (without
+# the CRs of Windows line ends), and checks its exit status.
 q() {
-  OUT=$("$QUILLON" "${@:2}" 2>"$WORK/.stderr")
+  OUT=$("${RUN[@]}" "${@:2}" 2>"$WORK/.stderr" </dev/null)
   STATUS=$?
-  ERR=$(cat "$WORK/.stderr")
-  check "quillon ${*:2}: exit status $STATUS, expected $1 (stderr: $ERR)" [ "$STATUS" -eq "$1" ]
+  OUT=${OUT//$'\r'/}
+  ERR=$(tr -d '\r' <"$WORK/.stderr")
+  check "${RUN[-1]##*/} ${*:2}: exit status $STATUS, expected $1 (stderr: $ERR)" [ "$STATUS" -eq "$1" ]
 }
 
 # check NAME COMMAND...: the command must succeed.
@@ -46,7 +50,7 @@ q_all() {
   local args
   for args in "${@:2}"; do
     # shellcheck disable=SC2086
-    q "$1" $args </dev/null
+    q "$1" $args
   done
 }
 
@@ -56,8 +60,8 @@ q_table() {
   local status args stream text
   while IFS='|' read -r status args stream text; do
     # shellcheck disable=SC2086
-    q "$status" $args </dev/null
-    expect_contains "quillon $args: $stream" "$text" "${!stream}"
+    q "$status" $args
+    expect_contains "$args: $stream" "$text" "${!stream}"
   done
 }
 
@@ -73,11 +77,11 @@ expect_full_disk_fails() {
 }
 
 # launch UNTIL ARGS...: starts the program in the background (PID) and waits up
-# to 30 s until the shell command UNTIL succeeds.
+# to 60 s (Wine starts slowly) until the shell command UNTIL succeeds.
 launch() {
-  "$QUILLON" "${@:2}" 2>"$WORK/launch.err" &
+  "${RUN[@]}" "${@:2}" >/dev/null 2>"$WORK/launch.err" </dev/null &
   PID=$!
-  for _ in $(seq 300); do
+  for _ in $(seq 600); do
     eval "$1" && return
     sleep 0.1
   done

@@ -21,7 +21,7 @@ expect_contains "run --verify names the step" "Upload ROM: The copier does not h
 check "nothing was executed" [ ! -s D/events.log ]
 
 # The link test.
-q 2 --port sim probe --thorough </dev/null
+q 2 --port sim probe --thorough
 expect_contains "without a terminal it needs --yes" "give --yes" "$ERR"
 expect_contains "and warns first" "overwrites DRAM page 0" "$ERR"
 q 0 --port sim probe --thorough --yes

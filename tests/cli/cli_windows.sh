@@ -7,12 +7,9 @@
 # $1 quillon (Linux), $2 make-demo-rom, $3 quillon-bridge-sim, $4 the win64 build folder.
 #
 # The bridge on a COM port: Wine reads HKLM\Software\Wine\Ports when its
-# server starts, so the port is mapped before, and the server restarted:
-#   wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /d "$WORK/com7" /f
-#   wineserver -k; wineserver -w
-# The value names a symbolic link that each simulator's pseudo-terminal is
-# linked to (ln -sfn /dev/pts/N "$WORK/com7"): Wine opens the path anew at
-# each CreateFile, so a new board needs no restart.
+# server starts, so COM7 is mapped before, and the server restarted. The value
+# names a symbolic link to each simulator's pseudo-terminal: Wine opens the
+# path anew at each CreateFile, so a new board needs no restart.
 command -v wine >/dev/null || { echo "no wine"; exit 77; }
 [ -f "$4/bin/quillon.exe" ] && [ -x "$3" ] || { echo "no $4/bin/quillon.exe or $3: build win64 and the bridge simulator"; exit 77; }
 EXE=$(realpath "$4/bin/quillon.exe")
@@ -21,12 +18,6 @@ source "$(dirname "$0")/assertions.bash" "$@"
 export QUILLON_BRIDGE_TIME_SCALE=20
 export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 mkdir app && cp "$EXE" app/
-
-# board_on_com7 [OPTIONS]: a simulated board behind COM7.
-board_on_com7() {
-  start_sim "$@"
-  ln -sfn "$PTY" "$WORK/com7"
-}
 trap 'stop_sim; wineserver -k >/dev/null 2>&1; rm -rf "$WORK"' EXIT
 
 wineboot -i >/dev/null 2>&1
@@ -35,35 +26,30 @@ wineserver -k >/dev/null 2>&1
 wineserver -w
 wineserver -p >/dev/null 2>&1
 
-# w STATUS ARGS...: quillon.exe as q runs quillon (a hang ends after 2 minutes, status 124); OUT and ERR lose
-# the CRs of Windows line ends.
-w() {
-  timeout 120 wine app/quillon.exe "${@:2}" >"$WORK/.wout" 2>"$WORK/.werr" </dev/null
-  STATUS=$?
-  OUT=$(tr -d '\r' <"$WORK/.wout")
-  ERR=$(tr -d '\r' <"$WORK/.werr")
-  check "quillon.exe ${*:2}: exit status $STATUS, expected $1 (stderr: $ERR)" [ "$STATUS" -eq "$1" ]
-}
-
 "$MAKE_ROM" snes --size 128 --sram-code 1 small.sfc
 head -c 2048 /dev/urandom >small.srm
 "$MAKE_ROM" snes --size 128 cart.sfc
 
+# The reference: the Linux program, on the emulator.
 q 0 info small.sfc small.srm
 LINUX_INFO=$OUT
-w 0 info small.sfc small.srm
-expect_eq "info prints what the Linux program prints" "$LINUX_INFO" "$OUT"
-
-# The reference: the Linux program on the emulator.
 q 0 --port sim:state=LS run small.sfc small.srm
 q 0 --port "sim:cart=$WORK/cart.sfc" download rom linux.sfc
+
+# From here on quillon.exe (a hang ends after 2 minutes, status 124).
+RUN=(timeout 120 wine app/quillon.exe)
+q 0 info small.sfc small.srm
+expect_eq "info prints what the Linux program prints" "$LINUX_INFO" "$OUT"
 
 # NAME|SIMULATOR OPTIONS (empty: no board)|PORT|COMMAND: each leaves WS (run) or out.sfc (download).
 while IFS='|' read -r name board port command; do
   rm -rf WS out.sfc
-  [ -n "$board" ] && board_on_com7 "$board"
+  if [ -n "$board" ]; then
+    start_sim "$board"
+    ln -sfn "$PTY" "$WORK/com7"
+  fi
   # shellcheck disable=SC2086
-  w 0 --port "$port" $command
+  q 0 --port "$port" $command
   stop_sim
   if [ -d WS ]; then
     check "$name: emulator state as after the Linux run" diff -r LS WS
@@ -78,32 +64,16 @@ download rom through the bridge on COM7|cart=$WORK/cart.sfc|bridge:COM7|download
 download rom through the bridge its HELLO finds|cart=$WORK/cart.sfc|bridge|download rom out.sfc
 EOF
 
-# STATUS|ARGS|STREAM|TEXT
-while IFS='|' read -r status args stream text; do
-  # shellcheck disable=SC2086
-  w "$status" $args
-  expect_contains "quillon.exe $args: $stream" "$text" "${!stream}"
-done <<'EOF'
+q_table <<'EOF'
 2|--bogus info small.sfc|ERR|--bogus
 1|--port lpt1 probe|ERR|Could not load IO.DLL
 1|--port bridge:COM42 probe|ERR|Cannot open COM42: no such port
 EOF
 
 # Ctrl+C (SIGINT reaches the console handler through Wine) stops between blocks: exit 130, the file short.
-wine app/quillon.exe --port sim:fault=slow:1,cart=cart.sfc download rom part.sfc >/dev/null 2>&1 </dev/null &
-PID=$!
-for _ in $(seq 300); do
-  [ -e part.sfc ] && break
-  sleep 0.1
-done
-kill -INT $PID
-for _ in $(seq 600); do
-  kill -0 $PID 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 $PID 2>/dev/null && kill -KILL $PID
-wait $PID
-expect_eq "Ctrl+C: exit status" 130 $?
+RUN=(wine app/quillon.exe)
+launch "[ -e part.sfc ]" --port sim:fault=slow:1,cart=cart.sfc download rom part.sfc
+ctrl_c 60
 check "Ctrl+C: the download stopped short" [ "$(stat -c %s part.sfc)" -lt "$(stat -c %s linux.sfc)" ]
 
 finish
