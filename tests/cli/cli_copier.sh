@@ -65,25 +65,15 @@ q 0 --quiet --progress --port sim run lorom.smc
 expect_eq "--quiet wins" "" "$ERR"
 
 # A ROM deleted after loading fails its step with a message and exit 1. The
-# trace is a FIFO: the program waits for its reader once the files are loaded,
-# before the upload opens the ROM again; the ROM goes while it waits.
+# trace is a FIFO: once the files are loaded, before the upload opens the ROM
+# again, the program polls (sleeps) until the FIFO has a reader; the ROM goes while it waits.
 cp lorom.smc gone.smc
 mkfifo vanish.trace
-expect_py "a ROM deleted after loading: message and exit 1" "
-import os, subprocess, time
-p = subprocess.Popen(['$QUILLON', '--port', 'sim', '--trace', 'vanish.trace', 'run', 'gone.smc'],
-                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-deadline = time.time() + 20
-while time.time() < deadline and p.poll() is None and open(f'/proc/{p.pid}/wchan').read() != 'wait_for_partner':
-    time.sleep(0.01)
-os.remove('gone.smc')
-fd = os.open('vanish.trace', os.O_RDONLY | os.O_NONBLOCK)
-while p.poll() is None:
-    try:
-        os.read(fd, 65536)
-    except BlockingIOError:
-        time.sleep(0.01)
-err = p.communicate(timeout=60)[1].decode()
-print(p.returncode == 1 and err.startswith('Upload ROM: Cannot open \"gone.smc\"'))"
+launch '[ "$(cat /proc/$PID/wchan)" = hrtimer_nanosleep ]' --port sim --trace vanish.trace run gone.smc
+rm gone.smc
+timeout 60 cat vanish.trace >/dev/null
+wait "$PID"
+expect_eq "a ROM deleted after loading: exit status" 1 $?
+expect_eq "a ROM deleted after loading: the message" 'Upload ROM: Cannot open "gone.smc"' "$(head -c 34 launch.err)"
 
 finish
