@@ -1,6 +1,5 @@
-// The SWC and SMD address maps and the plugged cartridge, where the transfers
-// (tested through the link) do not reach: neighbours, one-past pages, mirrors
-// past the image, and what a read-only or absent cartridge does.
+// The SWC and SMD address maps and the plugged cartridge where the transfers do
+// not reach: neighbours, one-past pages, mirrors, read-only and absent cartridges.
 #include "tests/emulator/pc_side.h"
 
 namespace ql::emu::testing {
@@ -15,25 +14,24 @@ TEST(SwcMap, UploadHeaderAt0x0400AndDramPagesBelowAndAbove4MB) {
   ASSERT_TRUE(rig.pc.Page(0x141));
   EXPECT_EQ(rig.pc.Read(0x8000, 8192), Bytes(8192, 0));
   EXPECT_EQ(rig.copier.DramSize(), 0u) << "a read does not grow the DRAM";
-  // Block i goes to page i: the page register reaches 4 MB, 0xC010 the line above.
-  for (std::uint32_t block : {0x42u, 0x242u}) {
-    const Bytes data = Pattern(8192, block);
-    ASSERT_TRUE(rig.pc.Write(0xC010, {std::uint8_t(block / 512)}) && rig.pc.Page(std::uint16_t(block % 512)) &&
-                rig.pc.Write(0x8000, data));
-    EXPECT_EQ(rig.copier.DramPage(block), data) << block;
-  }
+  // 0xC010 adds the address line above 4 MB to the page register, and clearing it takes it away.
+  const Bytes low = Pattern(8192, 2), high = Pattern(8192, 3);
+  ASSERT_TRUE(rig.pc.Page(0x42) && rig.pc.Write(0x8000, low));
+  ASSERT_TRUE(rig.pc.Write(0xC010, {1}) && rig.pc.Page(0x42) && rig.pc.Write(0x8000, high));
+  EXPECT_EQ(rig.copier.DramPage(0x242), high);
   ASSERT_TRUE(rig.pc.Write(0xC010, {0}));
-  EXPECT_EQ(rig.pc.Read(0x8000, 8192), Pattern(8192, 0x42)) << "the same page register below 4 MB";
+  EXPECT_EQ(rig.pc.Read(0x8000, 8192), low);
   EXPECT_EQ(rig.copier.DramSize(), 0x243u * 8192);
 }
 
 TEST(SwcMap, SramIsPages0x100To0x103AfterTheSetUpWrites) {
   Rig rig;
-  const Bytes last = Pattern(8192, 9);
+  const Bytes sram = Pattern(32768, 9);
   ASSERT_TRUE(rig.pc.Page(0) && rig.pc.Write(0xE00D, {0}) && rig.pc.Write(0xC008, {0}));
-  ASSERT_TRUE(rig.pc.Page(0x103) && rig.pc.Write(0x2000, last));
+  for (std::uint16_t page = 0x100; page < 0x104; ++page)
+    ASSERT_TRUE(rig.pc.Page(page) && rig.pc.Write(0x2000, Slice(sram, (page - 0x100) * 8192, 8192)));
   ASSERT_TRUE(rig.pc.Page(0x104) && rig.pc.Write(0x2000, {0x77}));  // past the 32 KB
-  EXPECT_EQ(Slice(rig.copier.Sram(), 3 * 8192, 8192), last);
+  EXPECT_EQ(rig.copier.Sram(), sram);
 }
 
 // The probe a real-time transfer makes: page 31, then 0xE00D, then "SUB" at 0xB080.
@@ -74,17 +72,20 @@ TEST(Cartridge, MirrorsOpenBusAndAbsentSlotAreReadOnly) {
 }
 
 // The size byte counts 128 KB units, a part unit too. Past its pages the
-// cartridge repeats; in transfer mode a write reaches neither it nor the SRAM.
+// cartridge repeats; in transfer mode a write reaches neither it nor the SRAM,
+// in SRAM mode one may cross from one half of the SRAM to the other.
 TEST(SmdMap, CartridgeSizeAt0xDFF1AndReadOnlyPagesThatRepeat) {
   Rig rig(Make(Device::Smd));
   rig.copier.SetCartridge(Bytes((1536u << 10) + 1), false);
   EXPECT_EQ(rig.pc.ReadByte(0xDFF1), 13);
   const Bytes plain = Pattern(512 * 1024, 6);
   rig.copier.SetCartridge(plain, false);
-  ASSERT_TRUE(rig.pc.Write(0x2001, {0}) && rig.pc.Page(37) && rig.pc.Write(0x4000, {0x01}));
   const std::size_t at = 5 * 16384;  // page 37 of 32; odd bytes first
+  ASSERT_TRUE(rig.pc.Write(0x2001, {0}) && rig.pc.Page(37) && rig.pc.Write(0x4000, {std::uint8_t(~plain[at + 1])}));
   EXPECT_EQ(rig.pc.Read(0x4000, 2), (Bytes{plain[at + 1], plain[at + 3]}));
   EXPECT_EQ(rig.copier.Sram(), Bytes(32768, 0)) << "transfer mode hides the SRAM";
+  ASSERT_TRUE(rig.pc.Write(0x2001, {4}) && rig.pc.Write(0x7FFF, {1, 2}));
+  EXPECT_EQ(Slice(rig.copier.Sram(), 16383, 2), (Bytes{1, 2}));
 }
 
 }  // namespace

@@ -16,11 +16,11 @@ Options Noisy(std::uint32_t linePpm, std::uint32_t cartridgePpm, std::uint64_t s
   return options;
 }
 
-// Bytes that differ from `expected` by how many bits: 0 where they agree.
-std::vector<int> BitsWrong(const Bytes& got, const Bytes& expected) {
-  std::vector<int> wrong;
-  for (std::size_t i = 0; i < expected.size(); ++i) wrong.push_back(std::popcount(unsigned(got[i] ^ expected[i])));
-  return wrong;
+// Whether every byte of `expected` came with exactly one bit inverted.
+bool OneBitOffEach(const Bytes& got, const Bytes& expected) {
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    if (std::popcount(unsigned(got[i] ^ expected[i])) != 1) return false;
+  return true;
 }
 
 const Bytes kRom = Pattern(0x8000, 5);
@@ -42,15 +42,13 @@ Bytes Dump(const Options& options) {
 TEST(Noise, LineNoiseSpoilsWhatIsSentAndCartridgeNoiseWhatIsRead) {
   Bytes expected = Slice(kRom, 0x2000, 8192);
   expected.push_back(Check(expected));
-  const std::vector<int> line = BitsWrong(Dump(Noisy(1'000'000, 0)), expected);
-  EXPECT_EQ(std::count(line.begin(), line.end(), 1), 8193);
+  EXPECT_TRUE(OneBitOffEach(Dump(Noisy(1'000'000, 0)), expected));
   const Bytes dirty = Dump(Noisy(0, 1'000'000));
-  const std::vector<int> cartridge = BitsWrong(dirty, Slice(expected, 0, 8192));
-  EXPECT_EQ(std::count(cartridge.begin(), cartridge.end(), 1), 8192);
+  EXPECT_TRUE(OneBitOffEach(dirty, Slice(expected, 0, 8192)));
   EXPECT_EQ(dirty.back(), Check(Slice(dirty, 0, 8192)));
   Rig rig(Noisy(1'000'000, 1'000'000));
   ASSERT_TRUE(rig.pc.Write(0x8000, {1, 2, 3}));
-  EXPECT_EQ(BitsWrong(rig.pc.Read(0x8000, 3).value_or(Bytes(3)), {1, 2, 3}), (std::vector<int>{1, 1, 1}));
+  EXPECT_TRUE(OneBitOffEach(rig.pc.Read(0x8000, 3).value_or(Bytes(3)), {1, 2, 3}));
   EXPECT_EQ(Slice(rig.copier.DramPage(0), 0, 3), (Bytes{1, 2, 3}));
 }
 

@@ -5,12 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <numeric>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,13 +22,6 @@ inline Bytes Pattern(std::size_t size, std::uint32_t seed) {
   std::uint32_t x = seed * 2654435761u + 1;
   for (auto& b : bytes) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 16);
   return bytes;
-}
-
-// A whole file, empty when it cannot be read.
-inline std::string ReadText(const std::filesystem::path& path) {
-  std::stringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
 }
 
 inline Bytes Slice(const Bytes& bytes, std::size_t start, std::size_t length) {

@@ -4,7 +4,7 @@
 namespace ql::emu::testing {
 namespace {
 
-TEST(Wire, BlocksRoundTripWithTheirCheckByteOnAnyPortBaseAndAcrossTheTop) {
+TEST(Wire, BytesRoundTripWithTheirCheckByteOnAnyPortBase) {
   Rig rig;
   ASSERT_TRUE(rig.pc.Write(0x1000, {1}));  // 11 bytes, each a wait, a data write and a STROBE flip
   const Copier& c = rig.copier;
@@ -12,8 +12,6 @@ TEST(Wire, BlocksRoundTripWithTheirCheckByteOnAnyPortBaseAndAcrossTheTop) {
             std::tuple(11u, 11u, 11u, 0x80));
   ASSERT_TRUE((PcSide{rig.copier, 0x278}.Write(0x0800, {0x3C})));  // registers are chosen by port & 3
   EXPECT_EQ((PcSide{rig.copier, 0x3BC}.ReadByte(0x0800)), 0x3C);
-  ASSERT_TRUE(rig.pc.Write(0xFFFF, {0xEE, 0xDD}));
-  EXPECT_EQ(rig.pc.ReadByte(0x0000), 0xDD);
 }
 
 // A packet or a write whose check byte fails does nothing; the bytes of a
@@ -37,24 +35,16 @@ TEST(Wire, SyncIsFoundAfterGarbageAndInsideAnAbandonedPacket) {
   }
 }
 
-// A one-byte write and a one-byte read move 11 + 11 bytes. Dead, or stalled:
-// from its byte on, whatever level the PC waits for the copier shows the
-// other, and no STROBE moves a byte.
-TEST(Faults, DeadOrStalledCopierMovesNothingMore) {
-  const struct {
-    Options options;
-    std::uint64_t moved;
-  } cases[] = {{Make(Device::Swc, Fault::Dead), 0},
-               {Make(Device::Swc, Fault::Stall, 21), 21}};  // the read's data byte, not its check byte
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.moved);
-    Rig rig(c.options);
-    PcSide pc{rig.copier, 0x378, 1000};
-    EXPECT_FALSE(pc.Write(0x1000, {0x42}) && pc.Read(0x1000, 1));
-    EXPECT_FALSE(pc.Command(5, 0)) << "a PC that gives up finds no copier either";
-    EXPECT_FALSE(pc.Receive());
-    EXPECT_EQ(rig.copier.BytesMoved(), c.moved);
-  }
+// A one-byte write and a one-byte read move 11 + 11 bytes; stalled at the
+// read's data byte (not its check byte), the copier from then on shows the
+// other level than the one the PC waits for, and no STROBE moves a byte.
+TEST(Faults, StalledCopierMovesNothingMore) {
+  Rig rig(Make(Device::Swc, Fault::Stall, 21));
+  PcSide pc{rig.copier, 0x378, 1000};
+  EXPECT_FALSE(pc.Write(0x1000, {0x42}) && pc.Read(0x1000, 1));
+  EXPECT_FALSE(pc.Command(5, 0)) << "a PC that gives up finds no copier either";
+  EXPECT_FALSE(pc.Receive());
+  EXPECT_EQ(rig.copier.BytesMoved(), 21u);
 }
 
 // The link's tests pace it on a clock with a counter; one without still does.
