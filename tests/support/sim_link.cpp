@@ -32,13 +32,7 @@ SimLink::SimLink(const emu::Options& options) {
   SetActiveClock(&clock_);
   SetFrontEnd(&window_);
   copier_ = std::make_unique<emu::Copier>(options, clock_);
-  SetPortLibraryLoader([this](std::string& failureMessage) -> std::unique_ptr<PortIo> {
-    if (libraryMissing_) {
-      failureMessage = PortLibraryLoadFailureText();
-      return nullptr;
-    }
-    return std::make_unique<BorrowedPort>(*copier_, cable_);
-  });
+  SetPortLibraryLoader([this](std::string&) { return std::make_unique<BorrowedPort>(*copier_, cable_); });
 }
 
 SimLink::~SimLink() {

@@ -26,8 +26,6 @@ class SimLink {
   emu::Copier& copier() { return *copier_; }
   WindowModel& window() { return window_; }
   VirtualClock& clock() { return clock_; }
-  // Makes the next loads fail like a missing library.
-  void SetLibraryMissing(bool missing) { libraryMissing_ = missing; }
   // A faulty cable between the copier and the ports bound from now on.
   void SetStatusLines(StatusLines cable) { cable_ = std::move(cable); }
 
@@ -36,7 +34,6 @@ class SimLink {
   WindowModel window_;
   std::unique_ptr<emu::Copier> copier_;
   StatusLines cable_;
-  bool libraryMissing_ = false;
 };
 
 }  // namespace ql::testing
