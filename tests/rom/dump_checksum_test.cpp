@@ -88,9 +88,8 @@ TEST(GenesisDumpChecksum, AnOddLastByteCountsAsHighByteAndSmdFilesAreUndoneAndPa
 
 TEST(DumpDevice, ChosenFromTheFileBeforeTheFallback) {
   // Copier header type 4 with "SEGA" where a plain Genesis image has it, and the Super NES block behind it.
-  Bytes typed = testing::CopierHeader(4);
+  Bytes typed = testing::Cat({testing::CopierHeader(4), testing::SnesImage(0x8000, false, false)});
   std::copy_n("SEGA", 4, typed.begin() + 0x100);
-  typed = testing::Cat({typed, testing::SnesImage(0x8000, false, false)});
   // A plain Genesis image with a valid Super NES block at 0x7FC0 passes both searches.
   Bytes both = GenesisDump(0x10000);
   testing::PutSnesHeader(both, 0x7FC0);
@@ -100,6 +99,7 @@ TEST(DumpDevice, ChosenFromTheFileBeforeTheFallback) {
       {both, "x.SFC", kDeviceSmd, kDeviceSwc, DumpDeviceEvidence::Extension},
       {both, "x.bin", kDeviceSwc, kDeviceSmd, DumpDeviceEvidence::Extension},
       {both, "x.rom", kDeviceSmd, kDeviceSmd, DumpDeviceEvidence::Fallback},
+      {both, "x", kDeviceSwc, kDeviceSwc, DumpDeviceEvidence::Fallback},
   };
   for (const auto& [file, path, fallback, device, evidence] : rows) {
     SCOPED_TRACE(path);
