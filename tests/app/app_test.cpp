@@ -118,6 +118,8 @@ void ExpectMenusFollowTheCommandTable(const WindowModel& window) {
 
 TEST_F(AppTest, DeviceAndPortChoicesCheckTheirItemsAndOnlyAnOpenLinkIsRebound) {
   LoadFileBatch({Rom("game.smc"), Srm("game.srm"), Rts("game.rts"), Ips("game.ips")});
+  EXPECT_TRUE(RunCommand(IDM_DEVICE_SWC));
+  EXPECT_FALSE(RomPath.empty()) << "choosing the selected device keeps the window";
   EXPECT_TRUE(RunCommand(IDM_DEVICE_SMD));
   SelectDevice(2);
   for (std::uint8_t port : {0, 6}) SelectLpt(port);  // 4 and 5 are the bridge and a base of the user's own
@@ -144,29 +146,27 @@ TEST_F(AppTest, CompanionsAreNamedAfterTheRomAndGoWithIt) {
   LoadFileBatch({rom});
   EXPECT_EQ(Slots(), (Strings{rom, bbd, rts, ""}));
 
+  // A drop without a ROM searches nothing (a search now would find the .srm) and keeps the ROM's header.
+  const auto header = RomHeader;
+  std::filesystem::remove(bbd);
+  const std::string fix = Ips("fix.ips");
+  LoadFileBatch({fix});
+  EXPECT_EQ(Slots(), (Strings{rom, bbd, rts, fix}));
+  EXPECT_EQ(RomHeader, header);
+
   // A second ROM without companions takes the first one's out of the window.
   const std::string second = Rom("second.smc", 0x40);
   LoadFileBatch({second});
   EXPECT_EQ(Slots(), (Strings{second, "", "", ""}));
   ExpectMenusFollowTheCommandTable(*window_);
-
-  // A drop without a ROM keeps the ROM's header.
-  const auto header = RomHeader;
-  LoadFileBatch({Ips("fix.ips")});
-  EXPECT_EQ(RomHeader, header);
 }
 
 TEST(OpenSelectionTest, OneFullPathOrTheFolderJoinedWithEachName) {
   using namespace std::string_literals;
-  const std::vector<std::pair<std::string, Strings>> cases = {
-      {"C:\\x.smc\0\0C:\\stale.smc\0"s, {"C:\\x.smc"}},                     // nothing after the empty string counts
-      {"C:\\roms\0a.smc\0b.ips"s, {"C:\\roms\\a.smc", "C:\\roms\\b.ips"}},  // the buffer's end ends the list
-      {"C:\\\0a.smc\0b.srm\0\0"s, {"C:\\a.smc", "C:\\b.srm"}},              // no second backslash
-  };
-  for (const auto& [buffer, expected] : cases) {
-    SCOPED_TRACE(::testing::PrintToString(buffer));
-    EXPECT_EQ(ExpandOpenSelection(buffer), expected);
-  }
+  // The empty string ends the list, and so does the buffer's end; a root folder has its backslash already.
+  EXPECT_EQ(ExpandOpenSelection("C:\\x.smc\0\0C:\\stale.smc\0"s), Strings{"C:\\x.smc"});
+  EXPECT_EQ(ExpandOpenSelection("C:\\roms\0a.smc\0b.ips"s), (Strings{"C:\\roms\\a.smc", "C:\\roms\\b.ips"}));
+  EXPECT_EQ(ExpandOpenSelection("C:\\\0a.smc\0\0"s), Strings{"C:\\a.smc"});
 }
 
 TEST_F(AppTest, WhileAJobRunsOnlyCancelAboutAndExitAreTaken) {
@@ -285,6 +285,8 @@ TEST_F(AppTest, CommandsThatStartNoJob) {
   EXPECT_FALSE(RealTimeMode) << "the real-time request ends with the failed link start";
   EXPECT_TRUE(window_->ProgressHistory().empty()) << "the window was left as it was";
   Restart();
+  EXPECT_TRUE(RunCommand(IDC_PLAY));
+  EXPECT_EQ(window_->Messages().at(0).caption, "Play Cartridge") << "without a ROM the button plays the cartridge";
   EXPECT_TRUE(RunCommand(IDM_EXECUTE_REALTIME));
   EXPECT_FALSE(RealTimeMode) << "only that execute ran in real time";
   EXPECT_FALSE(RunCommand(IDM_OPEN)) << "no handler installed";
