@@ -27,7 +27,6 @@ TEST(RomUpload, SwcHeaderAndEveryBlockInItsPageAboveFourMegabytesToo) {
   WriteFile(RomPath = rig.Path("game.smc"), Cat({Fill(512, 0x5A), data}));
   RomHasCopierHeader = RomIsHiRom = true;
   RomHeader[0x18] = 1;
-  rig.copier().SetDramPage(512, Fill(kPage, 0xEE));  // old contents behind the short last block
 
   ASSERT_TRUE(UploadRom(false));
   EXPECT_EQ(rig.UploadHeader(), CopierHeader(CopierFileType::SwcRom, 513, 0x38));
@@ -37,42 +36,44 @@ TEST(RomUpload, SwcHeaderAndEveryBlockInItsPageAboveFourMegabytesToo) {
   EXPECT_EQ(progress.back(), "ROM 32832/32832");
 }
 
-TEST(RomUpload, SmdPlainImageGoesInterleavedIntoPagesBehindTheHeader) {
+// 4 MB: 256 blocks count as zero in the SMD header's one-byte field.
+TEST(RomUpload, SmdHeaderCountsBlocksInOneByte) {
   Rig rig(Opts(Device::Smd));
-  auto plain = Pattern(2 * kBlock + 1000, 11);
-  WriteFile(RomPath = rig.Path("game.bin"), plain);
-  rig.copier().SetDramPage(2, Fill(kBlock, 0xEE));
-
-  ASSERT_TRUE(UploadRom(false));
-  EXPECT_EQ(rig.Pages(0, 3), Interleaved(plain));
-  EXPECT_EQ(rig.UploadHeader(), CopierHeader(CopierFileType::SmdRom, 3));
-  EXPECT_EQ(rig.Progress(), (Texts{"ROM 0/384", "ROM 128/384", "ROM 256/384", "ROM 384/384"}));
-
-  const Bytes big(256 * kBlock, 0x42);  // 4 MB: 256 blocks count as zero in the one-byte field
+  const Bytes big(256 * kBlock, 0x42);
   ASSERT_TRUE(SendRomSmd(big.data(), static_cast<std::uint32_t>(big.size())));
-  EXPECT_EQ(Slice(rig.UploadHeader(), 0, 2), (Bytes{0, 0}));
+  EXPECT_EQ(rig.UploadHeader(), CopierHeader(CopierFileType::SmdRom, 0));
   EXPECT_EQ(RomBlockCount, 256u);
   EXPECT_EQ(rig.copier().DramPage(255), Fill(kBlock, 0x42));
+  const Texts progress = rig.Progress();
+  EXPECT_EQ(Texts(progress.begin(), progress.begin() + 2), (Texts{"ROM 0/32768", "ROM 128/32768"}));
+  EXPECT_EQ(progress.back(), "ROM 32768/32768");
 }
 
+// A short last block goes out zero-padded over old contents; an SMD file
+// without a header is plain and goes interleaved, one with a header as read.
 TEST(RomUpload, PatchCountsInPlainOrderAndInterleavedFilesGoAsRead) {
   // One run record: data bytes 16..31 (file offset 0x210) become 0xFF.
   const Bytes patch = {'P', 'A', 'T', 'C', 'H', 0x00, 0x02, 0x10, 0x00, 0x00, 0x00, 0x10, 0xFF, 'E', 'O', 'F'};
-  auto plain = Pattern(kBlock, 13), patched = plain;
+  auto plain = Pattern(3 * kPage + 1000, 13), patched = plain;  // 4 SWC blocks, 2 SMD blocks
   std::fill(patched.begin() + 16, patched.begin() + 32, 0xFF);
-  const std::tuple<Device, bool, bool, Bytes> cases[] = {{Device::Swc, true, true, patched},
-                                                         {Device::Smd, false, true, Interleaved(patched)},
-                                                         {Device::Smd, true, true, Interleaved(patched)},
-                                                         {Device::Smd, true, false, Interleaved(plain)}};
+  const auto padded = [](const Bytes& data) { return Cat({data, Fill(2 * kBlock - data.size())}); };
+  const std::tuple<Device, bool, bool, Bytes> cases[] = {{Device::Swc, true, true, padded(patched)},
+                                                         {Device::Smd, false, true, Interleaved(padded(patched))},
+                                                         {Device::Smd, true, true, Interleaved(padded(patched))},
+                                                         {Device::Smd, true, false, Interleaved(padded(plain))}};
   for (const auto& [device, header, applyPatch, want] : cases) {
     SCOPED_TRACE(::testing::Message() << int(device) << header << applyPatch);
     Rig rig(Opts(device));
+    const std::uint32_t blocks = device == Device::Smd ? 2 : 4;
+    for (std::uint32_t p = 0; p < blocks; ++p) rig.copier().SetDramPage(p, Fill(want.size() / blocks, 0xEE));
     WriteFile(PatchPath = rig.Path("p.ips"), patch);
-    const bool interleaved = device == Device::Smd && header;  // SMD files with a header are interleaved
-    WriteFile(RomPath = rig.Path("game"), Cat({Fill(header ? 512 : 0), interleaved ? Interleaved(plain) : plain}));
+    const bool interleaved = device == Device::Smd && header;  // whole interleaved blocks
+    WriteFile(RomPath = rig.Path("game"),
+              Cat({Fill(header ? 512 : 0), interleaved ? Interleaved(padded(plain)) : plain}));
     RomHasCopierHeader = header;
     ASSERT_TRUE(UploadRom(applyPatch));
-    EXPECT_EQ(rig.Pages(0, device == Device::Smd ? 1 : 2), want);
+    EXPECT_EQ(rig.Pages(0, blocks), want);
+    EXPECT_EQ(Slice(rig.UploadHeader(), 0, 2), (Bytes{static_cast<std::uint8_t>(blocks), 0}));
   }
 }
 
