@@ -14,8 +14,7 @@ namespace {
 using testing::Bytes;
 using testing::Pattern;
 
-// The part beyond the largest power of two is repeated until it fills that
-// power of two, and the same rule holds inside that part.
+// Beyond the largest power of two the rest is repeated until it fills that power of two; the same rule holds inside.
 TEST(SnesDumpChecksum, SmallImagesShowEveryMirroringShape) {
   const std::pair<Bytes, std::uint16_t> cases[] = {
       {{}, 0},
@@ -34,17 +33,15 @@ TEST(SnesDumpChecksum, AgreesWithTheHeaderWithoutTheCopierHeaderAndCatchesOneCha
   std::uint8_t* pair = rom.data() + 0xFFC0 + SnesField::ChecksumComplement;
   std::copy_n("\xFF\xFF\0\0", 4, pair);
   const auto sum = static_cast<std::uint16_t>(std::accumulate(rom.begin(), rom.end(), 0u));
-  // Complement, then checksum, each little-endian.
   const std::uint8_t fields[] = {std::uint8_t(~sum), std::uint8_t(~sum >> 8), std::uint8_t(sum),
                                  std::uint8_t(sum >> 8)};
-  std::copy_n(fields, 4, pair);
+  std::copy_n(fields, 4, pair);  // complement, then checksum, each little-endian
   Bytes file = testing::Cat({testing::CopierHeader(4), rom});
   const DumpAnalysis good = AnalyseDump(file, "game.sfc", kDeviceSmd);
-  ASSERT_TRUE(good.checksum.has_value());
+  EXPECT_TRUE(good.checksum.value().Agrees());
   EXPECT_TRUE(good.hiRom);
   EXPECT_TRUE(good.hasCopierHeader);
   EXPECT_EQ(good.plainData, rom);
-  EXPECT_TRUE(good.checksum->Agrees());
   file.back() ^= 0x01;
   EXPECT_FALSE(AnalyseDump(file, "game.sfc", kDeviceSwc).checksum.value().Agrees());
 }

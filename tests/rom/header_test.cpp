@@ -24,8 +24,7 @@ SnesHeaderBlock Block(std::size_t at, std::uint8_t value) {
 }
 
 TEST(SnesHeaderSearch, CandidatesInOrderAndFileSizeEdges) {
-  // What, valid blocks placed (the last is the one expected), file size, found, HiROM, copier header.
-  // Each candidate is found, and of each neighbouring pair the earlier wins.
+  // What, valid blocks placed (the last is the one found), file size, found, HiROM, copier header. Earlier wins.
   const std::tuple<const char*, std::vector<std::size_t>, std::size_t, bool, bool, bool> cases[] = {
       {"LoROM in 32,768 bytes", {0x7FC0}, 0x8000, true, false, false},
       {"HiROM after a copier header", {0x101C0}, 0x10200, true, true, true},

@@ -133,8 +133,8 @@ TEST_F(LoadImageTest, RomWithPatchNeedsBothInEitherOrder) {
   }
 }
 
-// Either would open another file than the one named.
-TEST_F(LoadImageTest, APathTooLongForItsSlotOrWithANulIsRefused) {
+// A path too long for its slot or with a NUL would open another file than the one named.
+TEST_F(LoadImageTest, LongAndNulPathsAreRefusedAndABareNameLeavesNoFolder) {
   const std::string name = std::string(kMaxPathLength - dir.Root().size() - 5, 'a') + ".ips";
   const std::string longest = dir.Write(name, PatchBytes(20));
   ASSERT_EQ(longest.size(), kMaxPathLength);
@@ -142,6 +142,12 @@ TEST_F(LoadImageTest, APathTooLongForItsSlotOrWithANulIsRefused) {
   EXPECT_EQ(LoadImageFile(dir.Write("g.ips", PatchBytes(20)) + std::string("\0.ips", 5)), FileKind::None);
   EXPECT_EQ(PatchPath, "");
   EXPECT_EQ(LoadImageFile(longest), FileKind::Patch);
+  // Loaded from its own folder by a bare name, a file leaves no folder rather than keep the last one.
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Root());
+  EXPECT_EQ(LoadImageFile("g.ips"), FileKind::Patch);
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(LastDirectory, "");
 }
 
 TEST_F(LoadImageTest, OnlyRegularFilesAreReadAndAFifoIsNotWaitedFor) {
@@ -154,7 +160,6 @@ TEST_F(LoadImageTest, OnlyRegularFilesAreReadAndAFifoIsNotWaitedFor) {
     EXPECT_EQ(LoadImageFile(path), FileKind::None) << path;
   }
   alarm(0);
-  EXPECT_EQ(RomPath + SramPath + RealTimePath + PatchPath, "");
 }
 
 }  // namespace

@@ -25,7 +25,6 @@ TEST(PathHelpers, ExtensionsFileNamesAndFolders) {
   };
   for (auto [path, ext, expected] : replaceExtension) EXPECT_EQ(ReplaceExtension(path, ext), expected) << path;
 
-  // Path, file name, folder.
   const std::tuple<const char*, const char*, const char*> split[] = {
       {"C:\\a/b\\game.smc", "game.smc", "C:\\a/b"},
       {"C:\\roms/g", "g", "C:\\roms"},
