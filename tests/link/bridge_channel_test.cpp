@@ -113,6 +113,9 @@ TEST(BridgeChannel, SameCopierStateAndTraceAsAParallelPortWhateverTheCopierDoes)
     BridgeRig rig(option, 300);  // room for less than a full SEND frame beside the credit reserve
     ExpectSame(Drive(rig.sim), parallel);
     EXPECT_FALSE(rig.board->overrun);
+    if (!parallel.timedOut) {
+      EXPECT_EQ(rig.board->pausedMs, 4u) << "1 ms before and after each read";
+    }
   }
 }
 

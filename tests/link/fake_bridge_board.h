@@ -37,6 +37,7 @@ class FakeBridgeBoard final : public SerialLine {
   // What the board saw.
   bool overrun = false;
   std::vector<std::uint8_t> requests;  // request types, in order
+  std::uint32_t pausedMs = 0;
 
   bool Write(std::span<const std::uint8_t> bytes) override {
     if (gone) return false;
@@ -125,6 +126,7 @@ class FakeBridgeBoard final : public SerialLine {
         return;
       }
       case QLBR_REQ_PAUSE:
+        pausedMs += payload[0];
         return clock_.AdvanceMs(payload[0]);
       case QLBR_REQ_WRITE_DATA:
         return copier_.PortOut(0x378, payload[0]);
