@@ -40,7 +40,9 @@ TEST(RomUpload, SwcHeaderAndEveryBlockInItsPageAboveFourMegabytesToo) {
 TEST(RomUpload, SmdHeaderCountsBlocksInOneByte) {
   Rig rig(Opts(Device::Smd));
   const Bytes big(256 * kBlock, 0x42);
+  SwcModeByte = 0x77;
   ASSERT_TRUE(SendRomSmd(big.data(), static_cast<std::uint32_t>(big.size())));
+  EXPECT_EQ(SwcModeByte, 0x77);  // left alone by an SMD upload
   EXPECT_EQ(rig.UploadHeader(), CopierHeader(CopierFileType::SmdRom, 0));
   EXPECT_EQ(RomBlockCount, 256u);
   EXPECT_EQ(rig.copier().DramPage(255), Fill(kBlock, 0x42));
