@@ -35,9 +35,7 @@ same() {
 
 "$MAKE_ROM" snes --size 128 --sram-code 1 small.sfc
 head -c 2048 /dev/urandom >small.srm
-"$MAKE_ROM" genesis --size 128 small.bin
 "$MAKE_ROM" snes --size 128 cart.sfc
-"$MAKE_ROM" genesis --size 128 cart.bin
 "$MAKE_ROM" snes --size 1024 big.sfc
 
 same "probe" 0 "" probe
@@ -50,16 +48,12 @@ expect_contains "the faster rate is taken" "2000000 baud" "$OUT"
 stop_sim
 
 same "SWC run with SRAM" 0 "state=st" run ../small.sfc ../small.srm
-same "SMD run" 0 "device=smd,state=st" --device smd run ../small.bin
 same "SWC cartridge download" 0 "cart=$WORK/cart.sfc" download rom out.swc
-same "SMD cartridge download" 0 "device=smd,cart=$WORK/cart.bin" --device smd download rom out.smd
 same "dead copier" 1 "fault=dead" probe
 expect_contains "dead copier: the no-answer advice" "no answer within 500 ms" "$BERR"
 same "copier stalls inside a block" 1 "fault=stall:3000" run ../small.sfc
 expect_eq "stall: one time-out message" "1" "$(grep -c 'LPT read timeout' <<<"$BERR")"
 expect_eq "stall: the trace ends at the time-out" "! timeout" "$(tail -1 b/t.trace)"
-same "copier stalls inside a block read" 1 "cart=$WORK/cart.sfc,fault=stall:20000" download rom stalled.swc
-expect_eq "read stall: the trace ends at the time-out" "! timeout" "$(tail -1 b/t.trace)"
 same "slow copier within the time-out" 0 "fault=slow:450" probe
 same "slow copier past the time-out" 1 "fault=slow:600" probe
 expect_eq "slow:600: one time-out message" "1" "$(grep -c 'no answer within 500 ms' <<<"$BERR")"

@@ -61,8 +61,8 @@ TEST(Arguments, PortChoices) {
 TEST(SaveDialog, TheAnswerPicksTheFilterOfItsExtensionOnce) {
   SaveFileRequest request;
   request.filters = {{"All files", "*.*"}, {"Backup", "*.bbd"}, {"SRAM", "*.sav;*.srm"}};
-  const std::pair<std::string, int> cases[] = {
-      {"/a.b/OUT.SRM", 3}, {"x.sav", 3}, {"x.bbd", 2}, {"out", 0}, {"out.srm.bak", 0}, {"srm", 0}};
+  const std::pair<std::string, int> cases[] = {{"/a.b/OUT.SRM", 3}, {"x.sav", 3},       {"x.bbd", 2},
+                                               {"out", 0},          {"out.srm.bak", 0}, {"srm", 0}};
   for (const auto& [path, index] : cases) EXPECT_EQ(FilterIndexForPath(request, path), index) << path;
 
   ProgressLine off(stderr, ProgressLine::Mode::Off);

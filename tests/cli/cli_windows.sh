@@ -41,13 +41,11 @@ RUN=(timeout 120 wine app/quillon.exe)
 q 0 info small.sfc small.srm
 expect_eq "info prints what the Linux program prints" "$LINUX_INFO" "$OUT"
 
-# NAME|SIMULATOR OPTIONS (empty: no board)|PORT|COMMAND: each leaves WS (run) or out.sfc (download).
+# NAME|SIMULATOR OPTIONS|PORT|COMMAND: each leaves WS (run) or out.sfc (download).
 while IFS='|' read -r name board port command; do
   rm -rf WS out.sfc
-  if [ -n "$board" ]; then
-    start_sim "$board"
-    ln -sfn "$PTY" "$WORK/com7"
-  fi
+  start_sim "$board"
+  ln -sfn "$PTY" "$WORK/com7"
   # shellcheck disable=SC2086
   q 0 --port "$port" $command
   stop_sim
@@ -57,8 +55,6 @@ while IFS='|' read -r name board port command; do
     expect_same_file "$name: the file the Linux download wrote" linux.sfc out.sfc
   fi
 done <<EOF
-run through the emulator||sim:state=WS|run small.sfc small.srm
-download rom through the emulator||sim:cart=cart.sfc|download rom out.sfc
 run through the bridge on COM7|state=$WORK/WS|bridge:COM7|run small.sfc small.srm
 download rom through the bridge on COM7|cart=$WORK/cart.sfc|bridge:COM7|download rom out.sfc
 download rom through the bridge its HELLO finds|cart=$WORK/cart.sfc|bridge|download rom out.sfc

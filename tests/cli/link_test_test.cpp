@@ -72,32 +72,25 @@ LinkTestResult TestThrough(const testing::SimLink::StatusLines& status, emu::Opt
   return RunLinkTest();
 }
 
-// A sound link, and a stuck memory bit, are run by the command-line suite (cli_verify); a faulty cable only here.
-TEST(LinkTest, TellsACableWithASwappedOrStuckStatusLine) {
-  // SELECT and PAPER-OUT swapped in the cable (status bits 4 and 5).
-  const LinkTestResult crossed = TestThrough([](std::uint8_t v) { return Swap(v, 4, 5); });
-  EXPECT_FALSE(LinkTestPassed(crossed));
-  EXPECT_NE(FormatLinkTestReport(crossed).find("status line SELECT (pin 13, status bit 4) looks crossed with status "
-                                               "line PAPER-OUT (pin 12, status bit 5)"),
-            std::string::npos)
-      << FormatLinkTestReport(crossed);
-
+// A sound link and a stuck memory bit are run by cli_verify; a faulty cable and a copier that stops only here.
+TEST(LinkTest, ReportsAFaultyCableAndACopierThatStopsAnswering) {
   emu::Options smd;
   smd.device = emu::Device::Smd;
-  const LinkTestResult stuck = TestThrough([](std::uint8_t v) { return std::uint8_t(v | 0x40); }, smd);  // ACK
-  EXPECT_FALSE(LinkTestPassed(stuck));
-  EXPECT_NE(FormatLinkTestReport(stuck).find("status line ACK (pin 10, status bit 6) looks stuck high"),
-            std::string::npos);
-}
-
-TEST(LinkTest, ACopierThatStopsAnsweringIsReportedAsSuch) {
-  emu::Options options;
-  options.fault = emu::Fault::Stall;
-  options.stallAfterBytes = 40000;  // during the first pattern's second round
-  const LinkTestResult result = TestThrough([](std::uint8_t v) { return v; }, options);
-  EXPECT_EQ(result.timedOutDuring, "all zeros");
-  EXPECT_FALSE(LinkTestPassed(result));
-  EXPECT_NE(FormatLinkTestReport(result).find("the copier stopped answering"), std::string::npos);
+  emu::Options stall;
+  stall.fault = emu::Fault::Stall;
+  stall.stallAfterBytes = 40000;  // during the first pattern's second round
+  const std::tuple<Fault, emu::Options, std::string> cases[] = {
+      {[](std::uint8_t v) { return Swap(v, 4, 5); },
+       {},
+       "status line SELECT (pin 13, status bit 4) looks crossed with status line PAPER-OUT (pin 12, status bit 5)"},
+      {[](std::uint8_t v) { return std::uint8_t(v | 0x40); }, smd,
+       "status line ACK (pin 10, status bit 6) looks stuck high"},
+      {[](std::uint8_t v) { return v; }, stall, "  all zeros     the copier stopped answering\n"}};
+  for (const auto& [status, options, text] : cases) {
+    const LinkTestResult result = TestThrough(status, options);
+    EXPECT_FALSE(LinkTestPassed(result));
+    EXPECT_NE(FormatLinkTestReport(result).find(text), std::string::npos) << FormatLinkTestReport(result);
+  }
 }
 
 }  // namespace
