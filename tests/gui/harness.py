@@ -1,12 +1,15 @@
 """Runs Quillon.exe under Wine on a private X server and reads its windows
 through the inspection helper (inspect.exe), so the end-to-end tests check
-control texts, states and menus (ids from the program's resource header)
+control texts, states and menus (ids from the program's resource headers)
 rather than pixels. Each test works in its own copy of the run's pristine
-Wine prefix, with its own X server, program folder and copier state."""
+Wine prefix, with its own X server, program folder, copier state and the
+small files it loads."""
 import os
+import random
 import re
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import time
@@ -19,10 +22,16 @@ QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subproc
 # Debian's Wine leaves its own fonts (MS Sans Serif, Tahoma) out of a new
 # prefix; without them the dialog font falls back to a wider one.
 WINE_FONTS = Path("/usr/share/wine/fonts")
-_HEADER = Path(__file__).resolve().parents[2] / "resources" / "resource_ids.h"
-ID = {name: int(value) for name, value in re.findall(r"^#define\s+(ID\w+)\s+(\d+)", _HEADER.read_text(), re.M)}
-LABELS = [v for k, v in ID.items() if k.startswith("IDC_LABEL_")]
-FIELDS = [v for k, v in ID.items() if k.startswith("IDC_") and v not in LABELS + [ID["IDC_PLAY"], ID["IDC_PROGRESS"]]]
+RESOURCES = Path(__file__).resolve().parents[2] / "resources"
+ID = {
+    name: int(value)
+    for header in ("resource_ids.h", "other_address_ids.h")
+    for name, value in re.findall(r"^#define\s+(ID\w+)\s+(\d+)", (RESOURCES / header).read_text(), re.M)
+}
+LABELS = list(range(ID["IDC_LABEL_ROM_FILE"], ID["IDC_LABEL_PATCH_FILE"] + 1))
+FIELDS = list(range(ID["IDC_ROM_FILE"], ID["IDC_PATCH_FILE"] + 1))
+TITLE = b"QUILLON GUI TEST"
+PATCH_OFFSET, PATCH_PAYLOAD = 0x1100, b"PATCHED!"
 
 
 def check(condition, message):
@@ -36,14 +45,6 @@ signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(f"terminated by sig
 
 def windows_path(path: Path) -> str:
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
-
-
-def built_file(win64: Path, name: str) -> Path:
-    """A file of the Windows build: the program, a helper or one of the emulator's libraries."""
-    for folder in ("bin", "emulator", "emulator/dll"):
-        if (win64 / folder / name).exists():
-            return win64 / folder / name
-    raise AssertionError(f"{name} is not built in {win64}")
 
 
 def unescape(text: str) -> str:
@@ -63,24 +64,19 @@ class Window:
     """One reading of the program's windows as inspect.exe printed it."""
 
     def __init__(self, text: str):
-        self.exists = self.enabled = self.menu_read = False
-        self.controls, self.items, self.popups = {}, {}, {}
-        self.others = []  # [{"caption", "children": {id: text}}]
-        self.clipped = []
+        self.menu_read = False
+        self.controls, self.items, self.others, self.top_menus_grey, self.clipped = {}, {}, [], [], []
         for kind, *parts in (line.split("\t") for line in text.splitlines()):
-            if kind == "main":
-                self.exists, self.enabled = True, parts[0] == "1"
-            elif kind == "control":
-                flags = zip(("enabled", "focus", "default"), (flag == "1" for flag in parts[1:4]))
-                self.controls[int(parts[0])] = dict(flags, text=unescape(parts[4]))
-            elif kind == "window":
+            if kind == "control":
+                self.controls[int(parts[0])] = {"enabled": parts[1] == "1", "text": unescape(parts[2])}
+            elif kind == "window":  # another window of the program: {"caption", "children": {id: text}}
                 self.others.append({"caption": unescape(parts[0]), "children": {}})
             elif kind == "child" and self.others:
-                self.others[-1]["children"][int(parts[0])] = unescape(parts[4])
+                self.others[-1]["children"][int(parts[0])] = unescape(parts[2])
             elif kind == "item":
-                self.items[int(parts[0])] = {"grey": parts[1] == "1", "checked": parts[2] == "1"}
+                self.items[int(parts[0])] = {"grey": parts[1] == "1", "checked": parts[2] == "1", "text": parts[3]}
             elif kind == "popup":
-                self.popups[parts[0]] = {"grey": parts[1] == "1"}
+                self.top_menus_grey.append(parts[0] == "1")
             elif kind == "clipped":
                 self.clipped.append(int(parts[0]))
             elif kind == "end":
@@ -92,9 +88,6 @@ class Window:
     def window(self, caption: str):
         return next((other for other in self.others if other["caption"] == caption), None)
 
-    def top_menus_grey(self):
-        return [popup["grey"] for place, popup in self.popups.items() if "." not in place]
-
     def checked(self, *item_ids):
         return [i for i in item_ids if self.items[i]["checked"]]
 
@@ -102,15 +95,25 @@ class Window:
         return [i for i in item_ids if self.items[i]["grey"]]
 
 
-def start_xvfb():
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    return xvfb, ":" + xvfb.stdout.readline().decode().strip()
+def snes_rom():
+    data = bytearray(random.Random(1).randbytes(256 * 1024))  # varied: a misplaced block shows in the copier
+    # Fast LoROM, 2 Mbit, 64 kbit SRAM, USA, Nintendo, version 1.2, then the checksum pair.
+    header = TITLE.ljust(21, b" ") + bytes([0x20, 0x02, 0x08, 0x03, 0x01, 0x01, 0x02])
+    data[0x7FC0:0x8000] = (header + struct.pack("<HH", 0xEDCB, 0x1234)).ljust(64, b"\0")
+    return bytes(data)
 
 
-def stop_xvfb(xvfb):
-    xvfb.terminate()
-    xvfb.wait(timeout=10)
+def write_set(folder: Path):
+    """game.smc with its SRAM and patch companions."""
+    (folder / "game.smc").write_bytes(snes_rom())
+    (folder / "game.srm").write_bytes(bytes((i * 3) & 0xFF for i in range(8192)))
+    # The patch's offsets count with a 512-byte copier header.
+    ips = b"PATCH" + PATCH_OFFSET.to_bytes(3, "big") + len(PATCH_PAYLOAD).to_bytes(2, "big") + PATCH_PAYLOAD + b"EOF"
+    (folder / "game.ips").write_bytes(ips)
+
+
+def idle(w: Window) -> bool:
+    return w.text(ID["IDC_PLAY"]) == "&Play" and not any(w.top_menus_grey) and w.text(ID["IDC_PROGRESS"]) == ""
 
 
 def wine_env(prefix: Path, display: str, **extra) -> dict:
@@ -120,15 +123,11 @@ def wine_env(prefix: Path, display: str, **extra) -> dict:
 
 
 def make_pristine_prefix(target: Path):
-    """wineboot once per run, and Wine's own fonts; the tests copy the result."""
+    """wineboot once per run (it needs no display), and Wine's own fonts; the tests copy the result."""
     shutil.rmtree(target, ignore_errors=True)
     target.parent.mkdir(parents=True, exist_ok=True)
-    xvfb, display = start_xvfb()
-    try:
-        subprocess.run(["wineboot", "-i"], env=wine_env(target, display), check=True, timeout=300, **QUIET)
-        subprocess.run(["wineserver", "-w"], env=wine_env(target, display), check=True, timeout=300)
-    finally:
-        stop_xvfb(xvfb)
+    subprocess.run(["wineboot", "-i"], env=wine_env(target, ""), check=True, timeout=300, **QUIET)
+    subprocess.run(["wineserver", "-w"], env=wine_env(target, ""), check=True, timeout=300)
     fonts = target / "drive_c" / "windows" / "Fonts"
     fonts.mkdir(parents=True, exist_ok=True)
     for font in WINE_FONTS.glob("*"):
@@ -146,7 +145,9 @@ class Session:
         self.xvfb = self.program = self.display = None
 
     def __enter__(self):
-        self.xvfb, self.display = start_xvfb()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.display = ":" + self.xvfb.stdout.readline().decode().strip()
         try:
             if not (self.pristine / ".pristine").exists():
                 make_pristine_prefix(self.pristine)
@@ -160,7 +161,7 @@ class Session:
             self.files.mkdir()
             for name in ("Quillon.exe", "inspect.exe", "window_probe.dll"):
                 self.install(name)
-            subprocess.run(["wine", str(self.app / "inspect.exe"), "controls"], env=self.env(), timeout=120, **QUIET)
+            subprocess.run(["wine", str(self.app / "inspect.exe"), "dump"], env=self.env(), timeout=120, **QUIET)
         except BaseException:
             self.__exit__(*sys.exc_info())  # a failed set-up leaves no X server behind
             raise
@@ -173,17 +174,18 @@ class Session:
             subprocess.run(["wineserver", "-k"], env=self.env(), **QUIET)
             if exc[0] is None:
                 shutil.rmtree(self.root, ignore_errors=True)
-        stop_xvfb(self.xvfb)
+        self.xvfb.terminate()
+        self.xvfb.wait(timeout=10)
         return False
 
     def env(self, **extra) -> dict:
         return wine_env(self.prefix, self.display, **extra)
 
     def install(self, name: str, folder: Path = None, as_name: str = None):
-        """Copies a file of the Windows build (say one of the emulator's port libraries) beside the program."""
-        shutil.copy(built_file(self.win64, name), (folder or self.app) / (as_name or name))
-
-    port_library = install
+        """Copies a file of the Windows build (the program, a helper, one of the emulator's port libraries)."""
+        built = [self.win64 / d / name for d in ("bin", "emulator") if (self.win64 / d / name).exists()]
+        check(built, f"{name} is not built in {self.win64}")
+        shutil.copy(built[0], (folder or self.app) / (as_name or name))
 
     # --- the program ----------------------------------------------------
     def start(self, sim_options: str = "device=swc", library: str = None):
@@ -195,27 +197,24 @@ class Session:
             self.program = subprocess.Popen(["wine", str(self.app / "Quillon.exe")],
                                             env=self.env(QUILLON_SIM=options, WINEDEBUG="err+all"),
                                             stdin=subprocess.DEVNULL, stdout=log, stderr=log)
-        # The menu probe is only sent in once the dialog has finished starting.
-        self.wait_for(lambda w: w.exists and ID["IDC_PLAY"] in w.controls, 60, "the main window", menu=False)
-        self.wait_for(lambda w: w.exists and w.menu_read, 30, "the main window's menu")
+        self.wait_for(lambda w: ID["IDC_PLAY"] in w.controls and w.menu_read, 60, "the main window and its menu")
         self.focus_window(MAIN_CAPTION)
 
-    def wait_exit(self, timeout: float) -> int:
-        try:
-            return self.program.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise AssertionError(f"the program did not end within {timeout} s")
+    def quit(self, how=("command", str(ID["IDM_EXIT"])), timeout: float = 20):
+        """Ends the program through File > Exit (or another inspect.exe verb); it must exit with 0 in time."""
+        self.inspect(*how)
+        check(self.program.wait(timeout=timeout) == 0, "exit code")
 
     def inspect(self, *args) -> subprocess.CompletedProcess:
         return run(["wine", str(self.app / "inspect.exe"), *args], self.env())
 
-    def read(self, menu: bool = True) -> Window:
-        return Window(self.inspect("dump" if menu else "controls").stdout)
+    def read(self) -> Window:
+        return Window(self.inspect("dump").stdout)
 
-    def wait_for(self, condition, timeout: float, what: str, menu: bool = True) -> Window:
+    def wait_for(self, condition, timeout: float, what: str) -> Window:
         deadline = time.monotonic() + timeout
         while True:
-            last = self.read(menu)
+            last = self.read()
             try:
                 if condition(last):
                     return last
@@ -242,48 +241,53 @@ class Session:
         self.inspect("command", str(ID[name]))
 
     def drop(self, *paths: Path):
-        """Drops the files on the main window, as a drag from the desktop does."""
-        result = self.inspect("drop", *(windows_path(p) for p in paths))
+        """Drops the files on the main window, as a drag from the desktop does:
+        the probe that a reading loads into the program finds the list and posts the drop."""
+        (self.app / "drop.txt").write_text("".join(windows_path(p) + "\n" for p in paths))
+        result = self.inspect("dump")
         check(f"dropped\t{len(paths)}" in result.stdout, f"the drop did not reach the window: {result.stdout!r}")
 
-    # --- keyboard ------------------------------------------------------------
+    # --- keyboard ---------------------------------------------------------------
     def xdotool(self, *args) -> subprocess.CompletedProcess:
         return run(["xdotool", *args], self.env())
 
-    def x_window(self, caption: str) -> str:
-        found = self.xdotool("search", "--onlyvisible", "--name", f"^{caption}$").stdout.split()
-        check(found, f"no X window {caption!r}")
-        return found[-1]
-
     def focus_window(self, caption: str):
         # No window manager here: the keyboard goes where we put the X focus.
-        self.xdotool("windowfocus", "--sync", self.x_window(caption))
+        found = self.xdotool("search", "--onlyvisible", "--name", f"^{caption}$").stdout.split()
+        check(found, f"no X window {caption!r}")
+        self.xdotool("windowfocus", "--sync", found[-1])
 
-    def keys(self, *keys, window: str = MAIN_CAPTION):
-        self.focus_window(window)
+    def keys(self, *keys):
+        self.focus_window(MAIN_CAPTION)
         self.xdotool("key", "--delay", "30", *keys)
 
-    def type_text(self, text: str):
+    def enter(self, window: str, text: str):
+        """Types into the window's focused field and presses Enter."""
+        self.focus_window(window)
         self.xdotool("type", "--delay", "5", text)
+        self.xdotool("key", "Return")
 
     def open_dialog(self) -> dict:
         self.keys("ctrl+o")
         return self.wait_window("Open", 15)
 
-    def open_file(self, path: Path):
-        """File > Open through Ctrl+O, typing the path and Enter."""
+    def load_game(self):
+        """Writes the test files and opens game.smc through Ctrl+O; its companions come with it."""
+        write_set(self.files)
         self.open_dialog()
-        self.type_text(windows_path(path))
-        self.keys("Return", window="Open")
-        self.wait_closed("Open")
+        self.enter("Open", windows_path(self.files / "game.smc"))
+        return self.wait_for(lambda w: w.text(ID["IDC_ROM_FILE"]) == "game.smc", 15, "the ROM in the window")
 
-    open_files = open_file
-
-    def screenshot(self):
-        """The main window as an image in the run's folder, for the README."""
-        target = self.work / "screenshot.png"
-        subprocess.run(["/usr/bin/import", "-window", self.x_window(MAIN_CAPTION), str(target)], env=self.env(),
-                       check=True)
+    def upload_and_run(self, timeout: float):
+        """F5 with the game loaded: the copier ends up holding the patched ROM and the SRAM, and runs it."""
+        self.keys("F5")
+        self.wait_for(lambda w: "F 01" in " ".join(self.packets()) and idle(w), timeout, "the upload and execute")
+        rom = bytearray(snes_rom())
+        rom[PATCH_OFFSET - 512 : PATCH_OFFSET - 512 + len(PATCH_PAYLOAD)] = PATCH_PAYLOAD
+        check((self.state / "dram.bin").read_bytes()[: len(rom)] == rom, "DRAM does not hold the patched ROM")
+        sram = (self.files / "game.srm").read_bytes()
+        check((self.state / "sram.bin").read_bytes()[: len(sram)] == sram, "SRAM is not game.srm")
+        check([e[:4] for e in self.packets()][-2:] == ["F 05", "F 01"], f"execute packets: {self.packets()}")
 
     # --- what the program left behind ------------------------------------------
     def reg(self, *args) -> subprocess.CompletedProcess:
@@ -293,10 +297,7 @@ class Session:
         lines = self.reg("query", SETTINGS_KEY).stdout.splitlines()
         return {p[0]: (p[1], p[2]) for p in (line.split() for line in lines) if len(p) == 3 and p[1].startswith("REG_")}
 
-    def events(self) -> list:
-        log = self.state / "events.log"
-        return log.read_text().split("\n") if log.exists() else []
-
     def packets(self) -> list:
         """The function packets the emulated copier received."""
-        return [e for e in self.events() if e.startswith("F ")]
+        log = self.state / "events.log"
+        return [e for e in log.read_text().split("\n") if e.startswith("F ")] if log.exists() else []

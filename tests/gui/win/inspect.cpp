@@ -1,17 +1,10 @@
 // The end-to-end tests' Win32 helper, run under Wine beside the program: it
-// prints the program's windows as tab-separated lines so the tests check
-// texts and states rather than pixels. Menus and text widths are read, and
-// files dropped, by window_probe.dll loaded into the program, since Wine
-// keeps menus, fonts and drop records private to their process.
-//
-//   inspect dump                 the main window, its menu and every other window of the program
-//   inspect controls             the same without the menu
-//   inspect command ID           posts WM_COMMAND ID to the main window
-//   inspect close                posts WM_CLOSE to the main window
-//   inspect dismiss CAPTION      ends the program's window with that caption (Cancel, or OK)
-//   inspect drop PATH...         drops the files (Windows paths) on the main window
-//
-// Exit status 0, or 3 when the main window does not exist.
+// prints the program's windows as tab-separated lines (dump), posts a
+// command or WM_CLOSE to the main window, or ends the program's window with
+// a caption (Cancel, or OK). The menu and the text widths are read, and the
+// files listed in drop.txt dropped, by window_probe.dll loaded into the
+// program, since Wine keeps menus, fonts and drop records private to their
+// process. Exit status 0, or 3 when the main window does not exist.
 #include <windows.h>
 
 #include <cstdio>
@@ -22,9 +15,6 @@
 #include "main_window.h"
 
 namespace {
-
-using probe::Caption;
-using probe::Escaped;
 
 std::string WindowText(HWND window) {
   char text[2048] = {};
@@ -43,21 +33,15 @@ std::vector<HWND> OtherWindows(HWND main) {
   return windows;
 }
 
-// Loads window_probe.dll into the program and prints what it wrote; given
-// paths, the probe drops those files on the main window instead.
-int RunProbe(HWND main, int count = 0, char** paths = nullptr) {
+// Loads window_probe.dll into the program; it has written its answer by the
+// time the load returns.
+void RunProbe(HWND main) {
   const std::string folder = probe::ModuleFolder(nullptr);
   const std::string library = folder + "window_probe.dll";
   const std::string output = folder + "probe.txt";
   DeleteFileA(output.c_str());
-  if (count > 0) {
-    FILE* list = std::fopen((folder + "drop.txt").c_str(), "wb");
-    if (list == nullptr) return 6;
-    for (int i = 0; i < count; ++i) std::fprintf(list, "%s\n", paths[i]);
-    std::fclose(list);
-  }
   HANDLE target = OpenProcess(PROCESS_ALL_ACCESS, FALSE, probe::ProcessOf(main));
-  if (target == nullptr) return 5;
+  if (target == nullptr) return;
   void* remotePath = VirtualAllocEx(target, nullptr, library.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   if (remotePath != nullptr && WriteProcessMemory(target, remotePath, library.c_str(), library.size() + 1, nullptr)) {
     // kernel32 sits at the same address in every process.
@@ -69,50 +53,35 @@ int RunProbe(HWND main, int count = 0, char** paths = nullptr) {
     }
   }
   CloseHandle(target);
-  for (int attempt = 0; attempt < 250; ++attempt) {
-    if (FILE* file = std::fopen(output.c_str(), "rb")) {
-      char line[1024];
-      while (std::fgets(line, sizeof line, file)) std::fputs(line, stdout);
-      std::fclose(file);
-      break;
-    }
-    Sleep(20);
+  if (FILE* file = std::fopen(output.c_str(), "rb")) {
+    char line[1024];
+    while (std::fgets(line, sizeof line, file)) std::fputs(line, stdout);
+    std::fclose(file);
   }
-  return 0;
 }
 
-void DumpChildren(HWND parent, const char* kind, HWND focus) {
+void DumpChildren(HWND parent, const char* kind) {
   for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    const LONG style = GetWindowLongA(child, GWL_STYLE);
-    const bool isDefault = probe::ClassIs(child, "Button") && (style & 0x0F) == BS_DEFPUSHBUTTON;
-    std::printf("%s\t%d\t%d\t%d\t%d\t%s\n", kind, GetDlgCtrlID(child), IsWindowEnabled(child) ? 1 : 0,
-                child == focus ? 1 : 0, isDefault ? 1 : 0, Escaped(WindowText(child)).c_str());
+    std::printf("%s\t%d\t%d\t%s\n", kind, GetDlgCtrlID(child), IsWindowEnabled(child) ? 1 : 0,
+                probe::Escaped(WindowText(child)).c_str());
   }
 }
 
-int Dump(HWND main, bool withMenu) {
-  GUITHREADINFO gui = {};
-  gui.cbSize = sizeof gui;
-  GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui);
-  std::printf("main\t%d\n", IsWindowEnabled(main) ? 1 : 0);
-  DumpChildren(main, "control", gui.hwndFocus);
-  if (withMenu) RunProbe(main);
+void Dump(HWND main) {
+  DumpChildren(main, "control");
+  RunProbe(main);
   for (HWND window : OtherWindows(main)) {
-    std::printf("window\t%s\n", Escaped(Caption(window)).c_str());
-    DumpChildren(window, "child", gui.hwndFocus);
+    std::printf("window\t%s\n", probe::Escaped(probe::Caption(window)).c_str());
+    DumpChildren(window, "child");
   }
-  return 0;
 }
 
 int Dismiss(HWND main, const std::string& caption) {
   for (HWND window : OtherWindows(main)) {
-    if (Caption(window) != caption) continue;
     // Cancel where there is one (file dialogs); a box with only OK ends on IDOK.
-    const bool hasCancel = GetDlgItem(window, IDCANCEL) != nullptr;
-    PostMessageA(window, WM_COMMAND, hasCancel ? IDCANCEL : IDOK, 0);
-    return 0;
+    if (probe::Caption(window) == caption)
+      return PostMessageA(window, WM_COMMAND, GetDlgItem(window, IDCANCEL) != nullptr ? IDCANCEL : IDOK, 0) ? 0 : 5;
   }
-  std::fprintf(stderr, "no window \"%s\"\n", caption.c_str());
   return 4;
 }
 
@@ -121,16 +90,15 @@ int Dismiss(HWND main, const std::string& caption) {
 int main(int argc, char** argv) {
   const std::string verb = argc >= 2 ? argv[1] : "";
   HWND main = probe::FindMainWindow();
-  if (main == nullptr) {
-    std::printf("nowindow\n");
-    return 3;
+  if (main == nullptr) return 3;
+  if (verb == "dump") {
+    Dump(main);
+    return 0;
   }
-  if (verb == "dump" || verb == "controls") return Dump(main, verb == "dump");
   if (verb == "command" && argc == 3)
     return PostMessageA(main, WM_COMMAND, std::strtoul(argv[2], nullptr, 0), 0) ? 0 : 5;
   if (verb == "close") return PostMessageA(main, WM_CLOSE, 0, 0) ? 0 : 5;
   if (verb == "dismiss" && argc == 3) return Dismiss(main, argv[2]);
-  if (verb == "drop" && argc >= 3) return RunProbe(main, argc - 2, argv + 2);
-  std::fprintf(stderr, "usage: inspect dump | controls | command ID | close | dismiss CAPTION | drop PATH...\n");
+  std::fprintf(stderr, "usage: inspect dump | command ID | close | dismiss CAPTION\n");
   return 2;
 }

@@ -1,6 +1,5 @@
-// A library named io.dll at copy time with three of the io library's four
-// entry points (no IsDriverInstalled): the loader must reject it. The
-// functions are never meant to be called; they do nothing.
+// Copied as io.dll: three of the io library's four entry points (no
+// IsDriverInstalled), for the loader to reject. Never meant to be called.
 #include <windows.h>
 
 extern "C" {

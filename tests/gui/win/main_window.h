@@ -1,6 +1,6 @@
-// What the test helpers share: finding the main window without a message to
-// its thread (which may be the busy one), and one-line escaping of the texts
-// they print.
+// What the test helpers share: one-line escaping of the texts they print,
+// and finding the main window without a message to its thread (which may be
+// the busy one).
 #pragma once
 
 #include <windows.h>
@@ -35,12 +35,6 @@ inline std::string Caption(HWND window) {
   char text[512] = {};
   WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
   return text;
-}
-
-inline bool ClassIs(HWND window, const char* name) {
-  char kind[32] = {};
-  GetClassNameA(window, kind, sizeof kind);
-  return lstrcmpiA(kind, name) == 0;
 }
 
 inline DWORD ProcessOf(HWND window) {

@@ -2,9 +2,8 @@
 // be done from another process under Wine: it reads the main window's menu
 // bar and names the static texts too wide for their control (a missing
 // dialog font cuts labels short), or drops the files listed in drop.txt
-// beside it on the window as the shell would. It answers in probe.txt
-// (through a temporary name, so the reader never sees half a file), then
-// unloads itself so that the next load runs again.
+// beside it on the window as the shell would. It answers in probe.txt while
+// it is being loaded and then refuses the load, so that the next load runs again.
 #include <windows.h>
 // The shell's drop record needs windows.h first.
 #include <shlobj.h>
@@ -18,13 +17,11 @@
 
 namespace {
 
-HMODULE self = nullptr;
-
 using probe::Escaped;
 
-void DumpMenu(HMENU menu, const std::string& path, std::string& out) {
-  const int count = GetMenuItemCount(menu);
-  for (int position = 0; position < count; ++position) {
+// "popup GREY" for each menu of the bar, "item ID GREY CHECKED TEXT" for each command in them.
+void DumpMenu(HMENU menu, bool bar, std::string& out) {
+  for (int position = 0; position < GetMenuItemCount(menu); ++position) {
     char text[256] = {};
     MENUITEMINFOA info = {};
     info.cbSize = sizeof info;
@@ -32,27 +29,27 @@ void DumpMenu(HMENU menu, const std::string& path, std::string& out) {
     info.dwTypeData = text;
     info.cch = sizeof text - 1;
     if (!GetMenuItemInfoA(menu, position, TRUE, &info) || (info.fType & MFT_SEPARATOR)) continue;
-    const std::string where = path.empty() ? std::to_string(position) : path + "." + std::to_string(position);
-    const char* grey = (info.fState & MFS_GRAYED) ? "1" : "0";
-    const char* checked = (info.fState & MFS_CHECKED) ? "1" : "0";
+    const std::string grey = (info.fState & MFS_GRAYED) ? "1" : "0";
     if (info.hSubMenu != nullptr) {
-      out += "popup\t" + where + "\t" + grey + "\t" + Escaped(text) + "\n";
-      DumpMenu(info.hSubMenu, where, out);
+      if (bar) out += "popup\t" + grey + "\n";
+      DumpMenu(info.hSubMenu, false, out);
     } else {
+      const char* checked = (info.fState & MFS_CHECKED) ? "1" : "0";
       out += "item\t" + std::to_string(info.wID) + "\t" + grey + "\t" + checked + "\t" + Escaped(text) + "\n";
     }
   }
 }
 
-// "clipped ID" for each static text wider than its control. Measured with
-// the control's own font; the messages time out rather than wait on a busy
-// window thread.
+// "clipped ID" for each static text wider than its control, measured with
+// the control's own font. The messages time out rather than wait on a window
+// thread that may be waiting for the loader lock this load holds.
 void DumpClippedTexts(HWND main, std::string& out) {
   for (HWND child = GetWindow(main, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (!probe::ClassIs(child, "Static")) continue;
+    char kind[16] = {};
+    if (GetClassNameA(child, kind, sizeof kind) == 0 || lstrcmpiA(kind, "Static") != 0) continue;
     const std::string text = probe::Caption(child);
     DWORD_PTR font = 0;
-    if (text.empty() || !SendMessageTimeoutA(child, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 1000, &font)) continue;
+    if (text.empty() || !SendMessageTimeoutA(child, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 100, &font)) continue;
     HDC dc = GetDC(child);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(font));
     SIZE extent = {};
@@ -75,50 +72,33 @@ std::string DropFiles(HWND main, const std::string& listFile) {
   list.close();
   DeleteFileA(listFile.c_str());
   HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size());
-  if (drop == nullptr) return "dropfailed\n";
   auto* record = static_cast<DROPFILES*>(GlobalLock(drop));
   record->pFiles = sizeof(DROPFILES);
-  record->fWide = FALSE;
   std::memcpy(reinterpret_cast<char*>(record) + sizeof(DROPFILES), names.data(), names.size());
   GlobalUnlock(drop);
-  if (!PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0)) {
-    GlobalFree(drop);
-    return "dropfailed\n";
-  }
+  if (!PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0)) return "dropfailed\n";
   return "dropped\t" + std::to_string(count) + "\n";
 }
 
-DWORD WINAPI Probe(LPVOID) {
-  const std::string folder = probe::ModuleFolder(self);
-  const std::string finalName = folder + "probe.txt";
-  const std::string tempName = folder + "probe.tmp";
-  const std::string dropList = folder + "drop.txt";
+}  // namespace
 
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
+  if (reason != DLL_PROCESS_ATTACH) return TRUE;
+  const std::string folder = probe::ModuleFolder(self);
+  const std::string dropList = folder + "drop.txt";
   std::string out;
   if (HWND main = probe::FindMainWindow(GetCurrentProcessId())) {
     if (GetFileAttributesA(dropList.c_str()) != INVALID_FILE_ATTRIBUTES) {
       out = DropFiles(main, dropList);
     } else {
-      DumpMenu(GetMenu(main), "", out);
+      DumpMenu(GetMenu(main), true, out);
       DumpClippedTexts(main, out);
     }
   }
   out += "end\n";
-  if (FILE* file = std::fopen(tempName.c_str(), "wb")) {
+  if (FILE* file = std::fopen((folder + "probe.txt").c_str(), "wb")) {
     std::fwrite(out.data(), 1, out.size(), file);
     std::fclose(file);
-    MoveFileExA(tempName.c_str(), finalName.c_str(), MOVEFILE_REPLACE_EXISTING);
   }
-  FreeLibraryAndExitThread(self, 0);
-}
-
-}  // namespace
-
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    self = instance;
-    DisableThreadLibraryCalls(instance);
-    if (HANDLE thread = CreateThread(nullptr, 0, Probe, nullptr, 0, nullptr)) CloseHandle(thread);
-  }
-  return TRUE;
+  return FALSE;
 }
