@@ -8,8 +8,9 @@
 
 #include "bridge/protocol/quillon_bridge.h"
 
-// simavr keeps the firmware image it reads; the process ends soon after.
-extern "C" const char* __lsan_default_suppressions() { return "leak:elf_read_firmware\n"; }
+// simavr does not free all it allocates for a core and its firmware image;
+// its own blocks, not ours, and the test process ends soon after.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libsimavr\n"; }
 
 namespace ql::bridge::testing {
 namespace {
