@@ -107,7 +107,7 @@ TEST(Upload, FilesWithoutUsableDataAreRefusedBeforeAnyTransfer) {
     return UploadRom(true);
   };
   const std::tuple<long long, bool, std::function<bool()>, const char*, const char*> cases[] = {
-      {-1, false, UploadSram, "Upload SRAM", "Cannot open"},   // vanished since it was loaded
+      {-1, false, rom, "Upload ROM", "Cannot open"},           // vanished since it was loaded
       {32768, false, patchGone, "Upload ROM", "Cannot open"},  // the patch vanished, not the ROM
       {512, true, rom, "Upload ROM", "Cannot read all of"},    // shrunk to its header
       {6 * 1024 * 1024 + 1, false, rom, "Upload ROM", "larger than the copier can hold"},
