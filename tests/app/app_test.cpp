@@ -198,6 +198,7 @@ TEST_F(AppTest, UploadsSendTheLoadedSlotsAndRunInRealTimeOnlyWhenAsked) {
   // b has no SRAM: the copier keeps c's.
   for (const auto& [rom, command, events] : {std::tuple{'a', IDC_PLAY, kRun},
                                              {'c', IDC_PLAY, kRealTimeRunWithSave},
+                                             {'c', IDM_UPLOAD_REALTIME, Strings{kRealTimeRunWithSave[0]}},
                                              {'b', IDM_UPLOAD_AND_RUN_REALTIME, kRealTimeRunWithSave},
                                              {'a', IDM_UPLOAD_AND_RUN_REALTIME, kRealTimeRun}}) {
     SCOPED_TRACE(std::string(1, rom) + " " + std::to_string(command));
@@ -275,6 +276,7 @@ TEST_F(AppTest, CommandsThatStartNoJob) {
   EXPECT_TRUE(RunCommand(IDC_PLAY));
   EXPECT_EQ(window_->Messages().at(0).caption, "Play Cartridge") << "without a ROM the button plays the cartridge";
   EXPECT_TRUE(RunCommand(IDM_EXECUTE_REALTIME));
+  EXPECT_EQ(Events(), (Strings{"F 05 00 00 00", "F 01 00 01 00"}));
   EXPECT_FALSE(RealTimeMode) << "only that execute ran in real time";
   EXPECT_FALSE(RunCommand(IDM_OPEN)) << "no handler installed";
   for (int id : {0, 1000, 65535}) EXPECT_FALSE(RunCommand(id)) << id;
