@@ -54,6 +54,9 @@ expect_contains "dead copier: the no-answer advice" "no answer within 500 ms" "$
 same "copier stalls inside a block" 1 "fault=stall:3000" run ../small.sfc
 expect_eq "stall: one time-out message" "1" "$(grep -c 'LPT read timeout' <<<"$BERR")"
 expect_eq "stall: the trace ends at the time-out" "! timeout" "$(tail -1 b/t.trace)"
+# The board must hand over the bytes it read before the stall (the trace is cut there).
+same "copier stalls inside a block read" 1 "cart=$WORK/cart.sfc,fault=stall:20000" download rom stalled.swc
+expect_eq "read stall: the trace ends at the time-out" "! timeout" "$(tail -1 b/t.trace)"
 same "slow copier within the time-out" 0 "fault=slow:450" probe
 same "slow copier past the time-out" 1 "fault=slow:600" probe
 expect_eq "slow:600: one time-out message" "1" "$(grep -c 'no answer within 500 ms' <<<"$BERR")"
